@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// An unexpected file-system failure: the path involved and the system's reason.
+class FileError : public std::runtime_error
+{
+public:
+    FileError(const QString &path, const QString &reason);
+
+    const QString &path() const { return m_path; }
+    const QString &reason() const { return m_reason; }
+
+private:
+    QString m_path;
+    QString m_reason;
+};
+
+// The system's text for an errno value (or the last error when -1).
+QString systemReason(int error = -1);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QtGlobal>
+
+// The whole content of a dummy file: one fixed 40-byte record.
+struct DummyHeader {
+    static constexpr int Size = 40;
+
+    QByteArray Signature = "*PBX"; // 4 characters
+    quint8 Reserved0 = 0;
+    quint8 VerMajor = 0;
+    quint8 VerMinor = 0;
+    quint8 VerRevision = 0;
+    QByteArray SizeHex;            // 8 uppercase hex digits, low 32 bits of the size
+    QByteArray Reserved1 = "    "; // 4 characters
+    QByteArray TimeStamp;          // "YYYYMMDDHHNNSS", local time
+    quint8 PrefixLen = 0;          // characters of prefix in front of the dummy's name
+    quint8 SizeFlag = 0;           // 1 when the source size was put into the name
+    QByteArray Reserved2 = "    "; // 4 characters
+
+    // A record for a source of sourceSize bytes last modified at modified, written
+    // by this build's version. prefixLen must be 0..255.
+    static DummyHeader make(qint64 sourceSize, const QDateTime &modified, int prefixLen,
+                            bool sizeAdd);
+
+    // Exactly Size bytes: text fields space-padded and cut at their width.
+    QByteArray toBytes() const;
+};
+
+// Results of MakeDummy.
+enum : qint16 {
+    DummyMade = 0,
+    DummySourceMissing = -1,
+    DummyFolderMissing = -2,
+    DummyExists = -3,
+};
+
+// Writes the dummy for SourcePath as a new file at DummyPath.
+//
+// Returns 0 when written, -1 when SourcePath is not a visible regular file, -2 when
+// nothing exists at DummyPath's folder, -3 when something already exists at
+// DummyPath. Nothing existing is ever opened for writing. InitialLen is the prefix
+// length the dummy was named with (0..255, else std::invalid_argument) and SizeAdd
+// whether its name carries the size. Any other failure throws FileError and leaves
+// no file behind. The source is never opened.
+qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd);
