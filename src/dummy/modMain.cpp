@@ -1,12 +1,12 @@
 #include "modMain.h"
 
 #include "FileError.h"
+#include "FileStat.h"
 #include "version.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <stdexcept>
 
 #ifdef Q_OS_WIN
@@ -88,7 +88,7 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     if (InitialLen < 0 || InitialLen > 255)
         throw std::invalid_argument("prefix length out of range 0..255");
 
-    QFileInfo source(SourcePath);
+    const QFileInfo source(SourcePath);
     if (SourcePath.isEmpty() || !isVisibleFile(source))
         return DummySourceMissing;
     if (!QFileInfo::exists(folderOf(DummyPath)))
@@ -96,11 +96,9 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     if (isVisibleFile(QFileInfo(DummyPath)))
         return DummyExists;
 
-    source.refresh();
-    if (!source.isFile())
-        throw FileError(SourcePath, systemReason(ENOENT));
+    const FileStat meta = statFile(SourcePath);
     const QByteArray record =
-        DummyHeader::make(source.size(), source.lastModified(), InitialLen, SizeAdd).toBytes();
+        DummyHeader::make(meta.size, meta.modified, InitialLen, SizeAdd).toBytes();
 
     QFile dummy(DummyPath);
     if (!dummy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {

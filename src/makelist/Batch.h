@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Progress.h"
+
+#include <QString>
+
+class MakeList;
+
+// Marks a row gets from a make.
+inline const QString MarkMade = QStringLiteral("○");
+inline const QString MarkRefused = QStringLiteral("×");
+
+struct BatchResult {
+    qsizetype made = 0;
+    qsizetype refused = 0;
+    bool cancelled = false;
+};
+
+// Makes the dummy of every row in order and marks each row. A FileError from the
+// maker stops the batch at that row and propagates; the rows before keep their marks.
+BatchResult MakeAll(MakeList &list, const Progress &progress = {});

@@ -1,0 +1,170 @@
+#include "Intake.h"
+
+#include "MakeList.h"
+#include "dummy/FileStat.h"
+
+#include <QDir>
+#include <QSet>
+
+namespace
+{
+
+// The locale's time format with seconds and without a time-zone field: the short
+// format with seconds added after the minutes, as "H:mm" becomes "H:mm:ss".
+QString timeFormatWithSeconds(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
+        if (minutes > 0)
+            format.insert(minutes + 2, format.at(minutes - 1) + QLatin1String("ss"));
+        else
+            format = locale.timeFormat(QLocale::LongFormat);
+    }
+    QString out;
+    bool quoted = false;
+    for (const QChar c : std::as_const(format)) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            out += c;
+    }
+    return out.simplified();
+}
+
+// Formats the row texts; built once per intake.
+class RowFormat
+{
+public:
+    explicit RowFormat(const QLocale &locale)
+        : m_locale(locale), m_date(locale.dateFormat(QLocale::ShortFormat)),
+          m_dateTime(m_date + QLatin1Char(' ') + timeFormatWithSeconds(locale))
+    {
+        m_locale.setNumberOptions(m_locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    }
+
+    // "#,###": grouped digits, nothing for 0.
+    QString groupedSize(qint64 size) const
+    {
+        return size == 0 ? QString() : m_locale.toString(size);
+    }
+
+    // Short date and time with seconds; the date alone at midnight.
+    QString dateTime(const QDateTime &t) const
+    {
+        return m_locale.toString(t, t.time() == QTime(0, 0) ? m_date : m_dateTime);
+    }
+
+private:
+    QLocale m_locale;
+    QString m_date;
+    QString m_dateTime;
+};
+
+// Adds the collected rows to the list when it goes out of scope, on every path out.
+class PendingRows
+{
+public:
+    explicit PendingRows(MakeList &list) : m_list(list) {}
+    ~PendingRows() { m_list.append(std::move(m_rows)); }
+    PendingRows(const PendingRows &) = delete;
+    PendingRows &operator=(const PendingRows &) = delete;
+
+    bool contains(const QString &key) const
+    {
+        return m_list.containsKey(key) || m_keys.contains(key);
+    }
+    void add(MakeItem row)
+    {
+        m_keys.insert(row.Key);
+        m_rows.append(std::move(row));
+    }
+    qsizetype size() const { return m_rows.size(); }
+
+private:
+    MakeList &m_list;
+    QList<MakeItem> m_rows;
+    QSet<QString> m_keys;
+};
+
+} // namespace
+
+IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
+                             const QLocale &locale, const Progress &progress)
+{
+    IntakeResult result;
+    if (!options.SameFolder && TrimSpaces(options.OutPath).isEmpty()) {
+        result.outcome = IntakeResult::NoOutputFolder;
+        return result;
+    }
+    const QString trimmed = TrimSpaces(options.Initial);
+    if (trimmed.size() > MaxPrefixLength) {
+        result.outcome = IntakeResult::PrefixTooLong;
+        return result;
+    }
+    const QString prefix = trimmed.isEmpty() ? DefaultPrefix : trimmed;
+    const int initialLen = int(prefix.size());
+    const bool sizeAdd = options.SizeCheck == 1;
+    const QChar separator = QDir::separator();
+    const RowFormat format(locale);
+    const qsizetype total = Paths.size() - 1;
+
+    {
+        PendingRows rows(list);
+        QString folder; // kept between rows so rows of one folder share its text
+        for (qsizetype i = 1; i < Paths.size(); ++i) {
+            const QString &path = Paths.at(i);
+            const qsizetype cut = path.lastIndexOf(separator);
+            if (!options.SameFolder) {
+                folder = options.OutPath;
+            } else if (cut == 0) {
+                folder = QString(separator); // directly under the root
+            } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {
+                folder = path.left(qMax<qsizetype>(cut, 0));
+            }
+            const QString base = path.mid(cut + 1);
+
+            QString name = prefix + base;
+            FileStat meta;
+            bool haveMeta = false;
+            if (sizeAdd) {
+                meta = statFile(path);
+                haveMeta = true;
+                const QString size =
+                    QLatin1Char('(') + format.groupedSize(meta.size) + QLatin1Char(')');
+                const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+                if (dot < 0)
+                    name += size;
+                else
+                    name.insert(dot, size);
+            }
+
+            QString key = folder + separator + name;
+            if (rows.contains(key)) {
+                ++result.duplicates;
+            } else {
+                if (!haveMeta)
+                    meta = statFile(path);
+                const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+                MakeItem row;
+                row.Key = std::move(key);
+                row.SubItems = {folder, name, QString::number(meta.size),
+                                dot < 0 ? QString() : base.mid(dot + 1),
+                                format.dateTime(meta.modified)};
+                row.Tag = path;
+                row.InitialLen = initialLen;
+                row.SizeAdd = sizeAdd;
+                rows.add(std::move(row));
+                ++result.added;
+            }
+            if (progress && !progress(i, total)) {
+                result.cancelled = i < total;
+                break;
+            }
+        }
+    }
+
+    for (int n = 1; n <= list.count(); ++n)
+        list.setSelected(n, n == 1);
+    return result;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "MakeOptions.h"
+#include "Progress.h"
+
+#include <QLocale>
+#include <QStringList>
+
+class MakeList;
+
+// The prefix used when the user gives none, and the longest prefix a dummy can record.
+inline const QString DefaultPrefix = QStringLiteral("__退避__");
+constexpr int MaxPrefixLength = 255;
+
+struct IntakeResult {
+    enum Outcome {
+        Added,          // the paths were taken in (some may have been duplicates)
+        NoOutputFolder, // chosen-folder mode without a folder: nothing added
+        PrefixTooLong,  // the trimmed prefix exceeds MaxPrefixLength: nothing added
+    };
+    Outcome outcome = Added;
+    qsizetype added = 0;
+    qsizetype duplicates = 0;
+    bool cancelled = false;
+};
+
+// Turns dropped paths into make-list rows named by options. Paths is 1-based:
+// element 0 is not read. Paths whose dummy key is already listed are skipped. Texts
+// are formatted for locale. A path whose metadata cannot be read throws FileError;
+// rows taken in before it stay listed. On success row 1 is selected.
+IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
+                             const QLocale &locale = QLocale::system(),
+                             const Progress &progress = {});

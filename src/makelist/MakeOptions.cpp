@@ -1,0 +1,41 @@
+#include "MakeOptions.h"
+
+#include "settings/ClsIni.h"
+
+namespace
+{
+const QString Section = QStringLiteral("SYSTEM");
+}
+
+QString TrimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+MakeOptions LoadOptions(const ClsIni &ini)
+{
+    MakeOptions options;
+    options.SameFolder =
+        ini.GetIni(Section, QStringLiteral("OUTPOS"), QStringLiteral("1")) == QLatin1String("1");
+    options.OutPath = ini.GetIni(Section, QStringLiteral("OUTPATH"), QString());
+    options.Initial = ini.GetIni(Section, QStringLiteral("INITIAL"), QString());
+    bool ok = false;
+    const int size = ini.GetIni(Section, QStringLiteral("SIZEADD"), QStringLiteral("0")).toInt(&ok);
+    options.SizeCheck = ok && size >= 0 && size <= 2 ? size : 0;
+    return options;
+}
+
+bool SaveOptions(ClsIni &ini, const MakeOptions &options)
+{
+    return ini.PutIni(Section, QStringLiteral("OUTPOS"),
+                      options.SameFolder ? QStringLiteral("1") : QStringLiteral("0")) &&
+           ini.PutIni(Section, QStringLiteral("OUTPATH"), TrimSpaces(options.OutPath)) &&
+           ini.PutIni(Section, QStringLiteral("INITIAL"), TrimSpaces(options.Initial)) &&
+           ini.PutIni(Section, QStringLiteral("SIZEADD"), QString::number(options.SizeCheck));
+}

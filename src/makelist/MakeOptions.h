@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class ClsIni;
+
+// The four options the user sets in the window and the settings file keeps.
+struct MakeOptions {
+    bool SameFolder = true; // dummies beside their sources, else all in OutPath
+    QString OutPath;
+    QString Initial;   // name prefix; empty means the default prefix
+    int SizeCheck = 0; // size-in-name check state: 0 off, 1 on, 2 indeterminate (off)
+};
+
+MakeOptions LoadOptions(const ClsIni &ini);
+
+// Writes the options; false (reason in ini.LastError()) at the first that fails.
+bool SaveOptions(ClsIni &ini, const MakeOptions &options);
+
+// Drops surrounding spaces (only spaces).
+QString TrimSpaces(const QString &text);
