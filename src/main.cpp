@@ -1,0 +1,12 @@
+#include "ui/frmMain.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("poronbo"));
+    frmMain window;
+    window.show();
+    return QApplication::exec();
+}

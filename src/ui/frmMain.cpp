@@ -1,0 +1,366 @@
+#include "frmMain.h"
+
+#include "dummy/FileError.h"
+#include "makelist/Batch.h"
+#include "makelist/Intake.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+
+namespace
+{
+
+const QString AppTitle = QStringLiteral("ポロンボ");
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(frmMain::px(left), frmMain::px(top), frmMain::px(width), frmMain::px(height));
+}
+
+template <class W> W *place(W *widget, const char *name, QRect geometry)
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// The local files a drop carries, in its order, with native separators.
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths << QDir::toNativeSeparators(url.toLocalFile());
+    }
+    return paths;
+}
+
+// Shows the wait cursor while it lives.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
+{
+    m_ini.IniName = iniName;
+    m_messageBox = [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    m_folderChooser = [](QWidget *parent, const QString &title) {
+        return QFileDialog::getExistingDirectory(parent, title, QString(),
+                                                 QFileDialog::ShowDirsOnly);
+    };
+
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/poronbo.xpm")));
+    setAcceptDrops(true);
+
+    optOutPath[0] = place(new QRadioButton(QStringLiteral("同じ場所に作成"), this), "optOutPath_0",
+                          twipsRect(120, 60, 1695, 315));
+    optOutPath[1] = place(new QRadioButton(this), "optOutPath_1", twipsRect(120, 360, 255, 435));
+    m_outPathGroup = new QButtonGroup(this);
+    m_outPathGroup->addButton(optOutPath[0], 0);
+    m_outPathGroup->addButton(optOutPath[1], 1);
+    txtOutPath = place(new QLineEdit(this), "txtOutPath", twipsRect(420, 420, 5655, 315));
+    cmd_Ref = place(new QPushButton(QStringLiteral("参照"), this), "cmd_Ref",
+                    twipsRect(6120, 420, 615, 315));
+    Label1 =
+        place(new QLabel(QStringLiteral("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
+    txtInitial = place(new QLineEdit(this), "txtInitial", twipsRect(780, 840, 2655, 315));
+    txtInitial->setMaxLength(MaxPrefixLength);
+    chkSize = place(new QCheckBox(QStringLiteral("ファイル名にサイズを付ける"), this), "chkSize",
+                    twipsRect(3540, 900, 2535, 255));
+    cmdClear = place(new QPushButton(QStringLiteral("リストクリア"), this), "cmdClear",
+                     twipsRect(6180, 900, 1095, 315));
+    cmdMake = place(new QPushButton(QStringLiteral("作成"), this), "cmdMake",
+                    twipsRect(7380, 900, 795, 315));
+
+    lvMakeList = place(new QTreeView(this), "lvMakeList", twipsRect(120, 1320, 7995, 3255));
+    lvMakeList->setRootIsDecorated(false);
+    lvMakeList->setItemsExpandable(false);
+    lvMakeList->setUniformRowHeights(true);
+    lvMakeList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvMakeList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvMakeList->setAllColumnsShowFocus(true);
+    lvMakeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvMakeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lvMakeList->header()->setStretchLastSection(false);
+    lvMakeList->setModel(&m_list);
+    lvMakeList->viewport()->setAcceptDrops(true);
+    lvMakeList->viewport()->installEventFilter(this);
+
+    Picture1 = place(new QFrame(this), "Picture1", twipsRect(540, 1800, 2835, 915));
+    Picture1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Picture1->setBackgroundRole(QPalette::Base);
+    Picture1->setForegroundRole(QPalette::Text);
+    Picture1->setAutoFillBackground(true);
+    Picture1->setAcceptDrops(true);
+    Picture1->installEventFilter(this);
+    Label2 = place(new QLabel(QStringLiteral("ファイルをドロップして下さい。"), Picture1), "Label2",
+                   twipsRect(120, 120, 2415, 615));
+    QFont hint;
+    hint.setFamilies({QStringLiteral("ＭＳ 明朝"), QStringLiteral("MS Mincho"),
+                      QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP")});
+    hint.setStyleHint(QFont::Serif);
+    hint.setPointSize(12);
+    hint.setBold(true);
+    Label2->setFont(hint);
+    QPalette grey = Label2->palette();
+    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    Label2->setPalette(grey);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2->setWordWrap(true);
+    Label2->setAcceptDrops(true);
+    Label2->installEventFilter(this);
+    Picture1->raise();
+
+    setTabOrder(optOutPath[0], optOutPath[1]);
+    setTabOrder(optOutPath[1], txtOutPath);
+    setTabOrder(txtOutPath, cmd_Ref);
+    setTabOrder(cmd_Ref, txtInitial);
+    setTabOrder(txtInitial, chkSize);
+    setTabOrder(chkSize, cmdClear);
+    setTabOrder(cmdClear, cmdMake);
+    setTabOrder(cmdMake, lvMakeList);
+
+    connect(cmd_Ref, &QPushButton::clicked, this, [this] { guarded([this] { cmd_Ref_Click(); }); });
+    connect(cmdClear, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdClear_Click(); }); });
+    connect(cmdMake, &QPushButton::clicked, this, [this] { guarded([this] { cmdMake_Click(); }); });
+    // A click leaves the indeterminate state for good; then the box only toggles.
+    connect(chkSize, &QCheckBox::clicked, this, [this] { chkSize->setTristate(false); });
+
+    resize(553, 314);
+    Form_Load();
+}
+
+QString frmMain::defaultIniName()
+{
+    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder + QStringLiteral("PORONBO.INI");
+}
+
+QString frmMain::title()
+{
+    return AppTitle + QStringLiteral("  Ver %1.%2%3")
+                          .arg(PORONBO_VERSION_MAJOR)
+                          .arg(PORONBO_VERSION_MINOR)
+                          .arg(PORONBO_VERSION_PATCH);
+}
+
+int frmMain::px(int twips)
+{
+    return qRound(twips / 15.0);
+}
+
+void frmMain::Form_Load()
+{
+    setWindowTitle(title());
+    showOptions(LoadOptions(m_ini));
+
+    m_list.clearColumns();
+    m_list.addColumn(1, QStringLiteral("STATUS"), QStringLiteral("結果"), 600, Qt::AlignLeft);
+    m_list.addColumn(2, QStringLiteral("FILE_PATH"), QStringLiteral("作成場所"), 3000,
+                     Qt::AlignLeft);
+    m_list.addColumn(3, QStringLiteral("FILE_NAME"), QStringLiteral("ファイル名"), 3000,
+                     Qt::AlignLeft);
+    m_list.addColumn(4, QStringLiteral("SIZE"), QStringLiteral("サイズ"), 1300, Qt::AlignRight);
+    m_list.addColumn(5, QStringLiteral("EXT"), QStringLiteral("拡張子"), 800, Qt::AlignLeft);
+    m_list.addColumn(6, QStringLiteral("TIMESTUMP"), QStringLiteral("更新日"), 1700, Qt::AlignLeft);
+    for (int c = 0; c < m_list.columnCount(); ++c) {
+        lvMakeList->setColumnWidth(
+            c, px(m_list.headerData(c, Qt::Horizontal, MakeList::WidthTwipsRole).toInt()));
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+// Keeps the list's right and bottom margins; below the thresholds it keeps its size.
+void frmMain::Form_Resize()
+{
+    QRect list = lvMakeList->geometry();
+    if (width() * 15 - 2380 > 0)
+        list.setWidth(width() - 20);
+    if (height() * 15 - 1490 > 0)
+        list.setHeight(height() - 97);
+    lvMakeList->setGeometry(list);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void frmMain::dropEvent(QDropEvent *event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    guarded([&] { Form_OLEDragDrop(event->mimeData()); });
+}
+
+// The list, the hint panel and its text take drops as the window does.
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+        dragEnterEvent(static_cast<QDragEnterEvent *>(event));
+        return true;
+    case QEvent::DragMove:
+        dragMoveEvent(static_cast<QDragMoveEvent *>(event));
+        return true;
+    case QEvent::Drop:
+        dropEvent(static_cast<QDropEvent *>(event));
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void frmMain::Form_OLEDragDrop(const QMimeData *data)
+{
+    AddDroppedFiles(QStringList{QString()} + localFiles(data));
+}
+
+void frmMain::AddDroppedFiles(const QStringList &Paths)
+{
+    IntakeResult result;
+    try {
+        result = ::AddDroppedFiles(m_list, options(), Paths);
+    } catch (...) {
+        Picture1->hide(); // the checks had passed; rows may have been added
+        mirrorSelection();
+        throw;
+    }
+    switch (result.outcome) {
+    case IntakeResult::NoOutputFolder:
+        tell(QMessageBox::Warning, QStringLiteral("作成場所を指定して下さい。"));
+        return;
+    case IntakeResult::PrefixTooLong:
+        tell(QMessageBox::Warning, QStringLiteral("頭文字は255文字以内で指定して下さい。"));
+        return;
+    case IntakeResult::Added:
+        Picture1->hide();
+        mirrorSelection();
+        return;
+    }
+}
+
+void frmMain::cmd_Ref_Click()
+{
+    const QString folder =
+        m_folderChooser(this, QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
+                                             "を押してください"));
+    if (!folder.isEmpty())
+        txtOutPath->setText(QDir::toNativeSeparators(folder));
+}
+
+void frmMain::cmdClear_Click()
+{
+    m_list.clear();
+}
+
+void frmMain::cmdMake_Click()
+{
+    {
+        const WaitCursor wait;
+        MakeAll(m_list);
+    }
+    if (!SaveOptions(m_ini, options())) {
+        tell(QMessageBox::Warning,
+             QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
+                 .arg(QDir::toNativeSeparators(m_ini.IniName), m_ini.LastError()));
+    }
+}
+
+MakeOptions frmMain::options() const
+{
+    MakeOptions o;
+    o.SameFolder = optOutPath[0]->isChecked();
+    o.OutPath = txtOutPath->text();
+    o.Initial = txtInitial->text();
+    o.SizeCheck = int(chkSize->checkState()) == Qt::Checked       ? 1
+                  : chkSize->checkState() == Qt::PartiallyChecked ? 2
+                                                                  : 0;
+    return o;
+}
+
+void frmMain::showOptions(const MakeOptions &o)
+{
+    optOutPath[0]->setChecked(o.SameFolder);
+    optOutPath[1]->setChecked(!o.SameFolder);
+    txtOutPath->setText(o.OutPath);
+    txtInitial->setText(o.Initial);
+    chkSize->setTristate(o.SizeCheck == 2);
+    chkSize->setCheckState(o.SizeCheck == 1   ? Qt::Checked
+                           : o.SizeCheck == 2 ? Qt::PartiallyChecked
+                                              : Qt::Unchecked);
+}
+
+void frmMain::mirrorSelection()
+{
+    for (int n = 1; n <= m_list.count(); ++n) {
+        if (m_list.item(n).Selected) {
+            lvMakeList->setCurrentIndex(m_list.index(n - 1, 0));
+            return;
+        }
+    }
+}
+
+void frmMain::tell(QMessageBox::Icon icon, const QString &text)
+{
+    m_messageBox(icon, AppTitle, text);
+}
+
+void frmMain::guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const FileError &e) {
+        tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1\n%2")
+                                        .arg(QDir::toNativeSeparators(e.path()), e.reason()));
+    } catch (const std::exception &e) {
+        tell(QMessageBox::Critical,
+             QStringLiteral("処理を中断しました。\n\n%1").arg(QString::fromLocal8Bit(e.what())));
+    }
+}

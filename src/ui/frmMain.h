@@ -1,0 +1,85 @@
+#pragma once
+
+#include "makelist/MakeList.h"
+#include "makelist/MakeOptions.h"
+#include "settings/ClsIni.h"
+
+#include <QMessageBox>
+#include <QWidget>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+
+// The tool's one window: the options, the make list and the three commands.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Shows a message box; replaceable so that tests need not block.
+    using MessageBox =
+        std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
+    // Asks for a folder; returns it, or an empty text when cancelled.
+    using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
+
+    // iniName is the settings file; by default the one beside the executable.
+    explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
+
+    static QString defaultIniName();
+    static QString title();
+    // Twips to logical pixels, 15 twips a pixel.
+    static int px(int twips);
+
+    void setMessageBox(MessageBox messageBox) { m_messageBox = std::move(messageBox); }
+    void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+    const MakeList &makeList() const { return m_list; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void Form_OLEDragDrop(const QMimeData *data);
+    void AddDroppedFiles(const QStringList &Paths);
+    void cmd_Ref_Click();
+    void cmdClear_Click();
+    void cmdMake_Click();
+
+    MakeOptions options() const;
+    void showOptions(const MakeOptions &options);
+    void mirrorSelection();
+    void tell(QMessageBox::Icon icon, const QString &text);
+    // Runs an event handler; an unexpected error ends it and is shown to the user.
+    void guarded(const std::function<void()> &handler);
+
+    MakeList m_list;
+    ClsIni m_ini;
+    MessageBox m_messageBox;
+    FolderChooser m_folderChooser;
+
+    QRadioButton *optOutPath[2];
+    QButtonGroup *m_outPathGroup;
+    QLineEdit *txtOutPath;
+    QPushButton *cmd_Ref;
+    QLabel *Label1;
+    QLineEdit *txtInitial;
+    QCheckBox *chkSize;
+    QPushButton *cmdClear;
+    QPushButton *cmdMake;
+    QTreeView *lvMakeList;
+    QFrame *Picture1;
+    QLabel *Label2;
+};
