@@ -76,6 +76,12 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/poronbo.xpm")));
     setAcceptDrops(true);
+    QFont font;
+    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(9);
+    setFont(font);
 
     optOutPath[0] = place(new QRadioButton(QStringLiteral("同じ場所に作成"), this), "optOutPath_0",
                           twipsRect(120, 60, 1695, 315));

@@ -1,0 +1,61 @@
+// Opens the window, drops a few real files on it, presses Create and saves a
+// screenshot. Run by scripts/screenshot under Xvfb.
+#include "ui/frmMain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        qCritical("usage: poronbo_screenshot OUTPUT.png");
+        return 2;
+    }
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2026, 11, 30), QTime(14, 25, 36));
+    QList<QUrl> urls;
+    for (const auto &[name, size] :
+         {std::pair{"報告書.txt", 512}, {"写真.jpg", 123456}, {"README", 0}, {"data.csv", 4096}}) {
+        QFile f(dir.filePath(QString::fromUtf8(name)));
+        if (!f.open(QIODevice::WriteOnly) || !f.resize(size) ||
+            !f.setFileTime(when, QFileDevice::FileModificationTime))
+            return 1;
+        urls << QUrl::fromLocalFile(f.fileName());
+    }
+    // An existing file where one dummy would go shows the refusal mark.
+    QFile taken(dir.filePath(QStringLiteral("__退避__data(4,096).csv")));
+    if (!taken.open(QIODevice::WriteOnly))
+        return 1;
+    taken.close();
+
+    frmMain window(dir.filePath(QStringLiteral("PORONBO.INI")));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    window.findChild<QCheckBox *>(QStringLiteral("chkSize"))->setChecked(true);
+
+    QMimeData data;
+    data.setUrls(urls);
+    QWidget *viewport = window.findChild<QTreeView *>(QStringLiteral("lvMakeList"))->viewport();
+    // As the platform does: the drag enters the list, then drops there.
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("cmdMake")), Qt::LeftButton);
+    QTest::qWait(300);
+
+    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    return shot.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
