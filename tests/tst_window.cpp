@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -235,6 +236,70 @@ private slots:
         m_window->resize(client);
         QCOMPARE(child("lvMakeList")->size(), list);
         QCOMPARE(child("lvMakeList")->pos(), QPoint(8, 88));
+    }
+
+    void cancelBatch()
+    {
+        open();
+        QStringList paths;
+        for (int i = 0; i < 20; ++i)
+            paths << file(QStringLiteral("k%1.txt").arg(i));
+        drop(m_window.get(), paths);
+        int shown = 0;
+        m_window->setOnProgress([&](QProgressDialog &) { ++shown; });
+        QTest::mouseClick(child<QPushButton>("cmdMake"), Qt::LeftButton);
+        QCOMPARE(shown, 0); // short work shows no progress
+
+        m_window.reset();
+        QDir(m_dir->path()).removeRecursively();
+        QDir().mkpath(m_dir->path());
+        for (const QString &p : paths)
+            file(QFileInfo(p).fileName());
+        open();
+        drop(m_window.get(), paths);
+        m_window->setProgressDelay(0);
+        m_window->setOnProgress([&](QProgressDialog &dialog) {
+            QCOMPARE(dialog.windowModality(), Qt::WindowModal);
+            if (++shown == 1)
+                dialog.cancel();
+        });
+        QTest::mouseClick(child<QPushButton>("cmdMake"), Qt::LeftButton);
+        QCOMPARE(column(0), QStringList({"○"}) + QStringList(19, QString()));
+        QVERIFY(QFileInfo::exists(m_dir->filePath("__退避__k0.txt")));
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("__退避__k1.txt")));
+        QVERIFY(QFileInfo::exists(ini())); // options saved as after a whole batch
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void cancelIntake()
+    {
+        open();
+        m_window->setProgressDelay(0);
+        m_window->setOnProgress([](QProgressDialog &dialog) { dialog.cancel(); });
+        drop(m_window.get(), {file("i1.txt"), file("i2.txt"), file("i3.txt")});
+        QCOMPARE(column(SubFileName), QStringList({"__退避__i1.txt"}));
+    }
+
+    void dropDuringBatchWaits()
+    {
+        open();
+        drop(m_window.get(), {file("w1.txt"), file("w2.txt")});
+        m_window->setProgressDelay(0);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file("late.txt"))});
+        QWidget *list = child<QTreeView>("lvMakeList")->viewport();
+        QCoreApplication::postEvent(
+            list, new QDragEnterEvent({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {}));
+        QCoreApplication::postEvent(
+            list, new QDropEvent({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {}));
+        int rowsDuringBatch = -1;
+        m_window->setOnProgress(
+            [&](QProgressDialog &) { rowsDuringBatch = m_window->makeList().count(); });
+        QTest::mouseClick(child<QPushButton>("cmdMake"), Qt::LeftButton);
+        QCOMPARE(rowsDuringBatch, 2);
+        QCOMPARE(column(0), QStringList({"○", "○"}));
+        QTRY_COMPARE(m_window->makeList().count(), 3);
+        QCOMPARE(column(0).last(), QString());
     }
 
     void browse_data()

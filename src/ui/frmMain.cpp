@@ -15,9 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 namespace
 {
@@ -47,6 +50,14 @@ QStringList localFiles(const QMimeData *data)
             paths << QDir::toNativeSeparators(url.toLocalFile());
     }
     return paths;
+}
+
+bool hasLocalFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); });
 }
 
 // Shows the wait cursor while it lives.
@@ -222,7 +233,7 @@ void frmMain::Form_Resize()
 
 void frmMain::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!localFiles(event->mimeData()).isEmpty()) {
+    if (hasLocalFile(event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -230,7 +241,7 @@ void frmMain::dragEnterEvent(QDragEnterEvent *event)
 
 void frmMain::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!localFiles(event->mimeData()).isEmpty()) {
+    if (hasLocalFile(event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -238,10 +249,15 @@ void frmMain::dragMoveEvent(QDragMoveEvent *event)
 
 void frmMain::dropEvent(QDropEvent *event)
 {
-    if (localFiles(event->mimeData()).isEmpty())
+    if (!hasLocalFile(event->mimeData()))
         return;
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    if (m_work) {
+        // Taken in once the work in hand has ended, so that nothing interleaves.
+        m_pendingDrops << localFiles(event->mimeData());
+        return;
+    }
     guarded([&] { Form_OLEDragDrop(event->mimeData()); });
 }
 
@@ -268,11 +284,20 @@ void frmMain::Form_OLEDragDrop(const QMimeData *data)
     AddDroppedFiles(QStringList{QString()} + localFiles(data));
 }
 
+void frmMain::takePendingDrops()
+{
+    while (!m_work && !m_pendingDrops.isEmpty()) {
+        const QStringList paths = m_pendingDrops.takeFirst();
+        guarded([&] { AddDroppedFiles(QStringList{QString()} + paths); });
+    }
+}
+
 void frmMain::AddDroppedFiles(const QStringList &Paths)
 {
     IntakeResult result;
     try {
-        result = ::AddDroppedFiles(m_list, options(), Paths);
+        LongWork work(*this, QStringLiteral("ファイルを追加しています"));
+        result = ::AddDroppedFiles(m_list, options(), Paths, QLocale::system(), work.progress());
     } catch (...) {
         Picture1->hide(); // the checks had passed; rows may have been added
         mirrorSelection();
@@ -310,7 +335,8 @@ void frmMain::cmdMake_Click()
 {
     {
         const WaitCursor wait;
-        MakeAll(m_list);
+        LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
+        MakeAll(m_list, work.progress());
     }
     if (!SaveOptions(m_ini, options())) {
         tell(QMessageBox::Warning,
@@ -360,6 +386,8 @@ void frmMain::tell(QMessageBox::Icon icon, const QString &text)
 
 void frmMain::guarded(const std::function<void()> &handler)
 {
+    if (m_work)
+        return; // no input is handled while work is under way
     try {
         handler();
     } catch (const FileError &e) {
@@ -369,4 +397,52 @@ void frmMain::guarded(const std::function<void()> &handler)
         tell(QMessageBox::Critical,
              QStringLiteral("処理を中断しました。\n\n%1").arg(QString::fromLocal8Bit(e.what())));
     }
+    if (!m_pendingDrops.isEmpty())
+        QTimer::singleShot(0, this, &frmMain::takePendingDrops);
+}
+
+frmMain::LongWork::LongWork(frmMain &owner, const QString &label) : m_owner(owner), m_label(label)
+{
+    m_owner.m_work = this;
+    m_started.start();
+}
+
+frmMain::LongWork::~LongWork()
+{
+    m_owner.m_work = nullptr;
+}
+
+Progress frmMain::LongWork::progress()
+{
+    return [this](qsizetype done, qsizetype total) { return step(done, total); };
+}
+
+// Shows the progress dialog once the work has run for a while, then keeps it (and
+// only it, being window-modal) answering.
+bool frmMain::LongWork::step(qsizetype done, qsizetype total)
+{
+    if (!m_dialog) {
+        if (m_started.elapsed() < m_owner.m_progressDelay)
+            return true;
+        m_dialog = std::make_unique<QProgressDialog>(m_label, QStringLiteral("中止"), 0, int(total),
+                                                     &m_owner);
+        m_dialog->setWindowTitle(AppTitle);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(0);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        if (QApplication::overrideCursor())
+            QApplication::changeOverrideCursor(Qt::BusyCursor);
+        m_dialog->show();
+        m_sinceUpdate.invalidate();
+    }
+    if (!m_sinceUpdate.isValid() || m_sinceUpdate.elapsed() >= 50 || done == total) {
+        m_dialog->setLabelText(QStringLiteral("%1… %2 / %3").arg(m_label).arg(done).arg(total));
+        m_dialog->setValue(int(done));
+        QCoreApplication::processEvents();
+        m_sinceUpdate.start();
+        if (m_owner.m_onProgress)
+            m_owner.m_onProgress(*m_dialog);
+    }
+    return !m_dialog->wasCanceled();
 }

@@ -2,11 +2,14 @@
 
 #include "makelist/MakeList.h"
 #include "makelist/MakeOptions.h"
+#include "makelist/Progress.h"
 #include "settings/ClsIni.h"
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QButtonGroup;
 class QCheckBox;
@@ -14,6 +17,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMimeData;
+class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
@@ -38,6 +42,14 @@ public:
     // Twips to logical pixels, 15 twips a pixel.
     static int px(int twips);
 
+    // Long work shows a progress dialog after this many milliseconds (500 by default);
+    // onProgress is told each time the dialog has been brought up to date.
+    void setProgressDelay(int ms) { m_progressDelay = ms; }
+    void setOnProgress(std::function<void(QProgressDialog &)> onProgress)
+    {
+        m_onProgress = std::move(onProgress);
+    }
+
     void setMessageBox(MessageBox messageBox) { m_messageBox = std::move(messageBox); }
     void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     const MakeList &makeList() const { return m_list; }
@@ -50,6 +62,26 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // An intake or a batch under way: blocks input and shows progress when long.
+    class LongWork
+    {
+    public:
+        LongWork(frmMain &owner, const QString &label);
+        ~LongWork();
+        LongWork(const LongWork &) = delete;
+        LongWork &operator=(const LongWork &) = delete;
+        Progress progress();
+
+    private:
+        bool step(qsizetype done, qsizetype total);
+
+        frmMain &m_owner;
+        QString m_label;
+        QElapsedTimer m_started;
+        QElapsedTimer m_sinceUpdate;
+        std::unique_ptr<QProgressDialog> m_dialog;
+    };
+
     void Form_Load();
     void Form_Resize();
     void Form_OLEDragDrop(const QMimeData *data);
@@ -57,6 +89,7 @@ private:
     void cmd_Ref_Click();
     void cmdClear_Click();
     void cmdMake_Click();
+    void takePendingDrops();
 
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);
@@ -67,6 +100,10 @@ private:
 
     MakeList m_list;
     ClsIni m_ini;
+    LongWork *m_work = nullptr;
+    QList<QStringList> m_pendingDrops; // dropped while work was under way
+    int m_progressDelay = 500;
+    std::function<void(QProgressDialog &)> m_onProgress;
     MessageBox m_messageBox;
     FolderChooser m_folderChooser;
 
