@@ -3,11 +3,19 @@
 #include <QDateTime>
 #include <QString>
 
-// Size and last-modified time of a file, following links.
+// What one look at a path tells, following links. Nothing is opened.
 struct FileStat {
+    bool exists = false;
+    bool isFile = false;   // a regular file
+    bool isHidden = false; // a dot name on Unix; hidden or system attribute on Windows
     qint64 size = 0;
-    QDateTime modified; // local time
+    qint64 modifiedMSecs = 0; // since the epoch
+    int error = 0;            // errno when it does not exist
+
+    QDateTime modified() const { return QDateTime::fromMSecsSinceEpoch(modifiedMSecs); }
 };
 
-// Reads the metadata of path without opening it; throws FileError when it cannot.
+FileStat probeFile(const QString &path);
+
+// As probeFile, but throws FileError when path cannot be read.
 FileStat statFile(const QString &path);

@@ -9,10 +9,6 @@
 #include <QFileInfo>
 #include <stdexcept>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-
 namespace
 {
 
@@ -21,20 +17,6 @@ void putText(QByteArray &out, const QByteArray &text, int width)
     const QByteArray cut = text.left(width);
     out.append(cut);
     out.append(width - cut.size(), ' ');
-}
-
-// A regular file (or a link to one) that is neither hidden nor a system file.
-bool isVisibleFile(const QFileInfo &info)
-{
-    if (!info.isFile() || info.isHidden())
-        return false;
-#ifdef Q_OS_WIN
-    const DWORD attributes =
-        GetFileAttributesW(reinterpret_cast<const wchar_t *>(info.absoluteFilePath().utf16()));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_SYSTEM))
-        return false;
-#endif
-    return true;
 }
 
 QString folderOf(const QString &path)
@@ -58,7 +40,14 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
     h.SizeHex = QByteArray::number(quint32(quint64(sourceSize) & 0xFFFFFFFFu), 16)
                     .toUpper()
                     .rightJustified(8, '0');
-    h.TimeStamp = modified.toLocalTime().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    const QDateTime local = modified.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    h.TimeStamp = QByteArray::number(d.year()).rightJustified(4, '0');
+    for (const int field : {d.month(), d.day(), t.hour(), t.minute(), t.second()}) {
+        h.TimeStamp += char('0' + field / 10);
+        h.TimeStamp += char('0' + field % 10);
+    }
     h.PrefixLen = quint8(prefixLen);
     h.SizeFlag = sizeAdd ? 1 : 0;
     return h;
@@ -88,27 +77,25 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     if (InitialLen < 0 || InitialLen > 255)
         throw std::invalid_argument("prefix length out of range 0..255");
 
-    const QFileInfo source(SourcePath);
-    if (SourcePath.isEmpty() || !isVisibleFile(source))
+    // One look at the source serves the test and the record.
+    const FileStat source = probeFile(SourcePath);
+    if (!source.isFile || source.isHidden)
         return DummySourceMissing;
-    if (!QFileInfo::exists(folderOf(DummyPath)))
+    if (!probeFile(folderOf(DummyPath)).exists)
         return DummyFolderMissing;
-    if (isVisibleFile(QFileInfo(DummyPath)))
-        return DummyExists;
-
-    const FileStat meta = statFile(SourcePath);
+    // A visible file at DummyPath, or anything else there, fails the create-new below.
     const QByteArray record =
-        DummyHeader::make(meta.size, meta.modified, InitialLen, SizeAdd).toBytes();
+        DummyHeader::make(source.size, source.modified(), InitialLen, SizeAdd).toBytes();
 
     QFile dummy(DummyPath);
-    if (!dummy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!dummy.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         // Anything at the path (hidden file, folder, link, a file made meanwhile) is kept.
         const QFileInfo existing(DummyPath);
         if (existing.exists() || existing.isSymLink())
             return DummyExists;
         throw FileError(DummyPath, dummy.errorString());
     }
-    bool written = dummy.write(record) == record.size() && dummy.flush();
+    bool written = dummy.write(record) == record.size();
     dummy.close();
     written = written && dummy.error() == QFileDevice::NoError;
     if (!written) {

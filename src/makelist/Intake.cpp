@@ -32,7 +32,8 @@ QString timeFormatWithSeconds(const QLocale &locale)
     return out.simplified();
 }
 
-// Formats the row texts; built once per intake.
+// Formats the row texts; built once per intake. Rows with the same size, extension
+// or time in a row share one copy of its text.
 class RowFormat
 {
 public:
@@ -49,23 +50,49 @@ public:
         return size == 0 ? QString() : m_locale.toString(size);
     }
 
-    // Short date and time with seconds; the date alone at midnight.
-    QString dateTime(const QDateTime &t) const
+    const QString &size(qint64 size)
     {
-        return m_locale.toString(t, t.time() == QTime(0, 0) ? m_date : m_dateTime);
+        if (m_size.text.isNull() || m_size.key != size)
+            m_size = {size, QString::number(size)};
+        return m_size.text;
+    }
+
+    const QString &ext(QStringView ext)
+    {
+        if (m_ext.key != ext)
+            m_ext = {ext.toString(), ext.toString()};
+        return m_ext.text;
+    }
+
+    // Short date and time with seconds; the date alone at midnight.
+    const QString &dateTime(qint64 msecs)
+    {
+        if (m_time.text.isNull() || m_time.key != msecs) {
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(msecs);
+            m_time = {msecs, m_locale.toString(t, t.time() == QTime(0, 0) ? m_date : m_dateTime)};
+        }
+        return m_time.text;
     }
 
 private:
+    template <class K> struct Last {
+        K key{};
+        QString text;
+    };
+
     QLocale m_locale;
     QString m_date;
     QString m_dateTime;
+    Last<qint64> m_size;
+    Last<QString> m_ext;
+    Last<qint64> m_time;
 };
 
 // Adds the collected rows to the list when it goes out of scope, on every path out.
 class PendingRows
 {
 public:
-    explicit PendingRows(MakeList &list) : m_list(list) {}
+    PendingRows(MakeList &list, qsizetype expected) : m_list(list) { m_rows.reserve(expected); }
     ~PendingRows() { m_list.append(std::move(m_rows)); }
     PendingRows(const PendingRows &) = delete;
     PendingRows &operator=(const PendingRows &) = delete;
@@ -106,11 +133,11 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     const int initialLen = int(prefix.size());
     const bool sizeAdd = options.SizeCheck == 1;
     const QChar separator = QDir::separator();
-    const RowFormat format(locale);
+    RowFormat format(locale);
     const qsizetype total = Paths.size() - 1;
 
     {
-        PendingRows rows(list);
+        PendingRows rows(list, total);
         QString folder; // kept between rows so rows of one folder share its text
         for (qsizetype i = 1; i < Paths.size(); ++i) {
             const QString &path = Paths.at(i);
@@ -148,9 +175,10 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                 const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
                 MakeItem row;
                 row.Key = std::move(key);
-                row.SubItems = {folder, name, QString::number(meta.size),
-                                dot < 0 ? QString() : base.mid(dot + 1),
-                                format.dateTime(meta.modified)};
+                row.SubItems = {
+                    folder, name, format.size(meta.size),
+                    format.ext(dot < 0 ? QStringView() : QStringView(base).mid(dot + 1)),
+                    format.dateTime(meta.modifiedMSecs)};
                 row.Tag = path;
                 row.InitialLen = initialLen;
                 row.SizeAdd = sizeAdd;

@@ -1,5 +1,6 @@
 #include "MakeList.h"
 
+#include <iterator>
 #include <stdexcept>
 
 void MakeList::clearColumns()
@@ -39,10 +40,14 @@ void MakeList::append(QList<MakeItem> rows)
             throw std::logic_error("make list key already in use");
     }
     beginInsertRows({}, first, first + int(rows.size()) - 1);
-    m_rows.reserve(first + rows.size());
-    for (MakeItem &row : rows) {
-        m_keys.insert(row.Key, int(m_rows.size()));
-        m_rows.append(std::move(row));
+    m_keys.reserve(first + rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        m_keys.insert(rows[i].Key, int(first + i));
+    if (m_rows.isEmpty()) {
+        m_rows = std::move(rows); // a large drop on an empty list is not copied
+    } else {
+        m_rows.reserve(first + rows.size());
+        std::move(rows.begin(), rows.end(), std::back_inserter(m_rows));
     }
     endInsertRows();
 }

@@ -39,13 +39,16 @@ template <class W> W *place(W *widget, const char *name, QRect geometry)
     return widget;
 }
 
-// The local files a drop carries, in its order, with native separators.
+// The local files a drop carries, in its order, with native separators, from
+// element 1 on.
 QStringList localFiles(const QMimeData *data)
 {
-    QStringList paths;
+    QStringList paths{QString()};
     if (!data || !data->hasUrls())
         return paths;
-    for (const QUrl &url : data->urls()) {
+    const QList<QUrl> urls = data->urls();
+    paths.reserve(urls.size() + 1);
+    for (const QUrl &url : urls) {
         if (url.isLocalFile())
             paths << QDir::toNativeSeparators(url.toLocalFile());
     }
@@ -255,7 +258,7 @@ void frmMain::dropEvent(QDropEvent *event)
     event->accept();
     if (m_work) {
         // Taken in once the work in hand has ended, so that nothing interleaves.
-        m_pendingDrops << localFiles(event->mimeData());
+        m_pendingDrops.append(localFiles(event->mimeData()));
         return;
     }
     guarded([&] { Form_OLEDragDrop(event->mimeData()); });
@@ -281,14 +284,14 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::Form_OLEDragDrop(const QMimeData *data)
 {
-    AddDroppedFiles(QStringList{QString()} + localFiles(data));
+    AddDroppedFiles(localFiles(data));
 }
 
 void frmMain::takePendingDrops()
 {
     while (!m_work && !m_pendingDrops.isEmpty()) {
         const QStringList paths = m_pendingDrops.takeFirst();
-        guarded([&] { AddDroppedFiles(QStringList{QString()} + paths); });
+        guarded([&] { AddDroppedFiles(paths); });
     }
 }
 
