@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+// Writes a file of size bytes (content repeated to fill it) and returns its native path.
+inline QString makeFile(const QString &path, qint64 size = 1, const QByteArray &content = "x",
+                        const QDateTime &mtime = {})
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    bool ok = f.open(QIODevice::WriteOnly) && f.resize(size);
+    if (ok && size > 0 && size <= 1 << 20)
+        ok = f.write(content.repeated(int(size / qMax(1, int(content.size())) + 1)).left(size)) ==
+             size;
+    if (ok && mtime.isValid())
+        ok = f.flush();
+    if (ok && mtime.isValid())
+        ok = f.setFileTime(mtime, QFileDevice::FileModificationTime);
+    if (!ok)
+        qFatal("cannot write %s", qPrintable(path));
+    return QDir::toNativeSeparators(path);
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
