@@ -1,5 +1,7 @@
 #pragma once
 
+#include "makelist/MakeList.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -28,4 +30,13 @@ inline QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Column c of every row: 0 the status text, 1 to 5 the sub-items.
+inline QStringList column(const MakeList &list, int c)
+{
+    QStringList out;
+    for (int n = 1; n <= list.count(); ++n)
+        out << (c ? list.item(n).SubItems.at(c - 1) : list.item(n).Text);
+    return out;
 }

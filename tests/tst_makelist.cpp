@@ -37,13 +37,7 @@ class TestMakeList : public QObject
     {
         return AddDroppedFiles(*m_list, options, QStringList{QString()} + paths, locale);
     }
-    QStringList column(int subItem) const
-    {
-        QStringList out;
-        for (int n = 1; n <= m_list->count(); ++n)
-            out << (subItem ? m_list->item(n).SubItems.at(subItem - 1) : m_list->item(n).Text);
-        return out;
-    }
+    QStringList column(int c) const { return ::column(*m_list, c); }
     QByteArray dummy(int n) const
     {
         return readFile(m_list->item(n).SubItems[0] + QDir::separator() +
@@ -177,42 +171,22 @@ private slots:
         QCOMPARE(m_list->columnCount(), 6);
     }
 
-    void options_data()
+    // A whole run through the core: options, intake, batch, options saved.
+    void wholeRun()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<bool>("same");
-        QTest::addColumn<int>("size");
-        QTest::newRow("no file") << QByteArray() << true << 0;
-        QTest::newRow("0, 1") << QByteArray("[SYSTEM]\nOUTPOS=0\nSIZEADD=1\n") << false << 1;
-        QTest::newRow("01, 2") << QByteArray("[system]\noutpos=01\nsizeadd=2\n") << false << 2;
-        QTest::newRow("yes, 7") << QByteArray("[SYSTEM]\nOUTPOS=yes\nSIZEADD=7\n") << false << 0;
-        QTest::newRow("1, junk") << QByteArray("[SYSTEM]\nOUTPOS=1\nSIZEADD=x\n") << true << 0;
-    }
-
-    // A whole run through the core: options, intake, batch, options saved and read back.
-    void options()
-    {
-        QFETCH(QByteArray, ini);
-        QFETCH(bool, same);
-        QFETCH(int, size);
         ClsIni settings;
         settings.IniName = path("PORONBO.INI");
-        if (!ini.isEmpty())
-            makeFile(settings.IniName, ini.size(), ini);
         MakeOptions o = LoadOptions(settings);
-        QCOMPARE(o.SameFolder, same);
-        QCOMPARE(o.SizeCheck, size);
-
-        o = {false, path(""), " P_ ", size};
+        QVERIFY(o.SameFolder && o.OutPath.isEmpty() && o.Initial.isEmpty() && o.SizeCheck == 0);
+        const QString out = QDir::toNativeSeparators(m_dir->path());
+        o = {false, out, " P_ ", 2};
         drop({file("in/run.txt", 5)}, o);
         QCOMPARE(MakeAll(*m_list).made, 1);
-        o.OutPath = "  " + o.OutPath + "  "; // edited after the intake: saved, trimmed
+        QCOMPARE(readFile(path("P_run.txt")).size(), 40);
+        o.OutPath = "  " + out + "  "; // edited after the intake: saved, trimmed
         QVERIFY(SaveOptions(settings, o));
-        const MakeOptions back = LoadOptions(settings);
-        QCOMPARE(back.OutPath, path(""));
-        QCOMPARE(back.Initial, "P_");
-        QCOMPARE(back.SizeCheck, size);
-        QVERIFY(!back.SameFolder);
+        QCOMPARE(readFile(settings.IniName),
+                 "[SYSTEM]\nOUTPOS=0\nOUTPATH=" + out.toUtf8() + "\nINITIAL=P_\nSIZEADD=2\n");
     }
 };
 

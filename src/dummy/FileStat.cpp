@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 #include <cerrno>
+#include <ctime>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -51,6 +53,23 @@ FileStat probeFile(const QString &path)
     result.modifiedMSecs = info.lastModified().toMSecsSinceEpoch();
 #endif
     return result;
+}
+
+QDateTime localWallClock(qint64 msecs)
+{
+#ifdef Q_OS_UNIX
+    // localtime_r, unlike Qt's local time, does not look at the time-zone file each call.
+    const time_t secs = time_t(msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000);
+    struct tm fields;
+    if (localtime_r(&secs, &fields)) {
+        return QDateTime(QDate(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday),
+                         QTime(fields.tm_hour, fields.tm_min, fields.tm_sec), QTimeZone::utc());
+    }
+#endif
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs).toLocalTime();
+    return QDateTime(local.date(),
+                     QTime(local.time().hour(), local.time().minute(), local.time().second()),
+                     QTimeZone::utc());
 }
 
 FileStat statFile(const QString &path)

@@ -11,9 +11,11 @@ struct FileStat {
     qint64 size = 0;
     qint64 modifiedMSecs = 0; // since the epoch
     int error = 0;            // errno when it does not exist
-
-    QDateTime modified() const { return QDateTime::fromMSecsSinceEpoch(modifiedMSecs); }
 };
+
+// The local date and time of msecs since the epoch. The value's time spec is UTC, so
+// that reading or formatting its fields makes no further time-zone conversion.
+QDateTime localWallClock(qint64 msecs);
 
 FileStat probeFile(const QString &path);
 

@@ -9,6 +9,12 @@
 #include <QFileInfo>
 #include <stdexcept>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace
 {
 
@@ -26,6 +32,57 @@ QString folderOf(const QString &path)
     return folder.isEmpty() ? QDir::rootPath() : folder;
 }
 
+enum class NewFile { Created, NotCreated, NotWritten };
+
+// Creates path as a new file holding content; never opens anything that exists. A
+// file it created but could not fill is removed again. reason tells why it failed.
+NewFile createNewFile(const QString &path, const QByteArray &content, QString &reason)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        reason = systemReason(errno);
+        return NewFile::NotCreated;
+    }
+    int error = 0;
+    for (qsizetype done = 0; done < content.size() && !error;) {
+        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
+    }
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error)
+        return NewFile::Created;
+    reason = systemReason(error);
+    ::unlink(name.constData());
+    return NewFile::NotWritten;
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        reason = file.errorString();
+        return NewFile::NotCreated;
+    }
+    bool written = file.write(content) == content.size();
+    file.close();
+    if (written && file.error() == QFileDevice::NoError)
+        return NewFile::Created;
+    reason = file.errorString();
+    file.remove();
+    return NewFile::NotWritten;
+#endif
+}
+
+// Anything at path, a dangling link included.
+bool isOccupied(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 } // namespace
 
 DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int prefixLen,
@@ -40,9 +97,8 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
     h.SizeHex = QByteArray::number(quint32(quint64(sourceSize) & 0xFFFFFFFFu), 16)
                     .toUpper()
                     .rightJustified(8, '0');
-    const QDateTime local = modified.toLocalTime();
-    const QDate d = local.date();
-    const QTime t = local.time();
+    const QDate d = modified.date();
+    const QTime t = modified.time();
     h.TimeStamp = QByteArray::number(d.year()).rightJustified(4, '0');
     for (const int field : {d.month(), d.day(), t.hour(), t.minute(), t.second()}) {
         h.TimeStamp += char('0' + field / 10);
@@ -81,27 +137,25 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     const FileStat source = probeFile(SourcePath);
     if (!source.isFile || source.isHidden)
         return DummySourceMissing;
-    if (!probeFile(folderOf(DummyPath)).exists)
-        return DummyFolderMissing;
-    // A visible file at DummyPath, or anything else there, fails the create-new below.
     const QByteArray record =
-        DummyHeader::make(source.size, source.modified(), InitialLen, SizeAdd).toBytes();
+        DummyHeader::make(source.size, localWallClock(source.modifiedMSecs), InitialLen, SizeAdd)
+            .toBytes();
 
-    QFile dummy(DummyPath);
-    if (!dummy.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        // Anything at the path (hidden file, folder, link, a file made meanwhile) is kept.
-        const QFileInfo existing(DummyPath);
-        if (existing.exists() || existing.isSymLink())
+    // The create-new answers the folder and existence tests; when it fails, what is
+    // there tells which. Whatever is at the path (a file, a hidden file, a folder, a
+    // link, a file made meanwhile) is kept.
+    QString reason;
+    switch (createNewFile(DummyPath, record, reason)) {
+    case NewFile::Created:
+        return DummyMade;
+    case NewFile::NotCreated:
+        if (isOccupied(DummyPath))
             return DummyExists;
-        throw FileError(DummyPath, dummy.errorString());
+        if (!probeFile(folderOf(DummyPath)).exists)
+            return DummyFolderMissing;
+        break;
+    case NewFile::NotWritten:
+        break;
     }
-    bool written = dummy.write(record) == record.size();
-    dummy.close();
-    written = written && dummy.error() == QFileDevice::NoError;
-    if (!written) {
-        const QString reason = dummy.errorString();
-        dummy.remove();
-        throw FileError(DummyPath, reason);
-    }
-    return DummyMade;
+    throw FileError(DummyPath, reason);
 }

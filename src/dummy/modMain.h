@@ -21,8 +21,8 @@ struct DummyHeader {
     quint8 SizeFlag = 0;           // 1 when the source size was put into the name
     QByteArray Reserved2 = "    "; // 4 characters
 
-    // A record for a source of sourceSize bytes last modified at modified, written
-    // by this build's version. prefixLen must be 0..255.
+    // A record for a source of sourceSize bytes last modified at the local date and
+    // time modified, written by this build's version. prefixLen must be 0..255.
     static DummyHeader make(qint64 sourceSize, const QDateTime &modified, int prefixLen,
                             bool sizeAdd);
 

@@ -4,7 +4,6 @@
 #include "dummy/FileStat.h"
 
 #include <QDir>
-#include <QSet>
 
 namespace
 {
@@ -68,7 +67,7 @@ public:
     const QString &dateTime(qint64 msecs)
     {
         if (m_time.text.isNull() || m_time.key != msecs) {
-            const QDateTime t = QDateTime::fromMSecsSinceEpoch(msecs);
+            const QDateTime t = localWallClock(msecs);
             m_time = {msecs, m_locale.toString(t, t.time() == QTime(0, 0) ? m_date : m_dateTime)};
         }
         return m_time.text;
@@ -86,32 +85,6 @@ private:
     Last<qint64> m_size;
     Last<QString> m_ext;
     Last<qint64> m_time;
-};
-
-// Adds the collected rows to the list when it goes out of scope, on every path out.
-class PendingRows
-{
-public:
-    PendingRows(MakeList &list, qsizetype expected) : m_list(list) { m_rows.reserve(expected); }
-    ~PendingRows() { m_list.append(std::move(m_rows)); }
-    PendingRows(const PendingRows &) = delete;
-    PendingRows &operator=(const PendingRows &) = delete;
-
-    bool contains(const QString &key) const
-    {
-        return m_list.containsKey(key) || m_keys.contains(key);
-    }
-    void add(MakeItem row)
-    {
-        m_keys.insert(row.Key);
-        m_rows.append(std::move(row));
-    }
-    qsizetype size() const { return m_rows.size(); }
-
-private:
-    MakeList &m_list;
-    QList<MakeItem> m_rows;
-    QSet<QString> m_keys;
 };
 
 } // namespace
@@ -137,7 +110,7 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     const qsizetype total = Paths.size() - 1;
 
     {
-        PendingRows rows(list, total);
+        MakeList::Appender rows(list, total);
         QString folder; // kept between rows so rows of one folder share its text
         for (qsizetype i = 1; i < Paths.size(); ++i) {
             const QString &path = Paths.at(i);

@@ -1,6 +1,5 @@
 #include "MakeList.h"
 
-#include <iterator>
 #include <stdexcept>
 
 void MakeList::clearColumns()
@@ -23,33 +22,49 @@ void MakeList::addColumn(int position, const QString &key, const QString &text, 
 
 int MakeList::add(const QString &key, const QString &text)
 {
-    MakeItem row;
-    row.Key = key;
-    row.Text = text;
-    append({row});
+    {
+        Appender rows(*this, 1);
+        MakeItem row;
+        row.Key = key;
+        row.Text = text;
+        rows.add(std::move(row));
+    }
     return count();
 }
 
-void MakeList::append(QList<MakeItem> rows)
+MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
-    if (rows.isEmpty())
+    m_rows.reserve(expected);
+    m_keys.reserve(expected);
+}
+
+void MakeList::Appender::add(MakeItem row)
+{
+    if (contains(row.Key))
+        throw std::logic_error("make list key already in use");
+    m_keys.insert(row.Key, int(m_rows.size()));
+    m_rows.append(std::move(row));
+}
+
+MakeList::Appender::~Appender()
+{
+    if (m_rows.isEmpty())
         return;
-    const int first = count();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (m_keys.contains(rows[i].Key))
-            throw std::logic_error("make list key already in use");
-    }
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    m_keys.reserve(first + rows.size());
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        m_keys.insert(rows[i].Key, int(first + i));
-    if (m_rows.isEmpty()) {
-        m_rows = std::move(rows); // a large drop on an empty list is not copied
+    const int first = m_list.count();
+    m_list.beginInsertRows({}, first, first + int(m_rows.size()) - 1);
+    if (first == 0) {
+        // A large drop on an empty list is neither copied nor hashed again.
+        m_list.m_rows = std::move(m_rows);
+        m_list.m_keys = std::move(m_keys);
     } else {
-        m_rows.reserve(first + rows.size());
-        std::move(rows.begin(), rows.end(), std::back_inserter(m_rows));
+        m_list.m_rows.reserve(first + m_rows.size());
+        m_list.m_keys.reserve(first + m_rows.size());
+        for (MakeItem &row : m_rows) {
+            m_list.m_keys.insert(row.Key, int(m_list.m_rows.size()));
+            m_list.m_rows.append(std::move(row));
+        }
     }
-    endInsertRows();
+    m_list.endInsertRows();
 }
 
 void MakeList::clear()

@@ -40,8 +40,30 @@ public:
     int indexOfKey(const QString &key) const { return m_keys.value(key, -1) + 1; } // 0: none
     bool containsKey(const QString &key) const { return m_keys.contains(key); }
     int add(const QString &key, const QString &text);
-    void append(QList<MakeItem> rows); // one insertion for all; keys must be new
     void clear();
+
+    // Collects new rows and adds them at the end in one insertion when it goes out of
+    // scope, on every path out. Keys must be new to the list and to the rows collected.
+    class Appender
+    {
+    public:
+        Appender(MakeList &list, qsizetype expected);
+        ~Appender();
+        Appender(const Appender &) = delete;
+        Appender &operator=(const Appender &) = delete;
+
+        // Whether key is listed or collected.
+        bool contains(const QString &key) const
+        {
+            return m_list.m_keys.contains(key) || m_keys.contains(key);
+        }
+        void add(MakeItem row);
+
+    private:
+        MakeList &m_list;
+        QList<MakeItem> m_rows;
+        QHash<QString, int> m_keys; // key to 0-based index in m_rows
+    };
 
     // One row.
     void setText(int n, const QString &text);
