@@ -120,31 +120,38 @@ void createPlain(const QDir &folder, qsizetype i)
 {
     static const QByteArray record(40, 'x');
     const QByteArray name =
-        QFile::encodeName(folder.filePath(QStringLiteral("__退避__file%1(12).dat").arg(i)));
+        QFile::encodeName(folder.filePath(QStringLiteral("__plain__file%1(12).dat").arg(i)));
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0 || ::write(fd, record.constData(), 40) != 40 || ::close(fd) != 0)
         fail("create failed");
 }
 
-// The core batch over fresh sources. With lockstep, each dummy is followed by one
-// plain create in a folder beside it, timed apart, so that both meet the file system
-// in the same state whatever deletions before the run left behind; t.createLockstep
-// then holds the plain creates' time.
-double coreBatch(qsizetype n, const QDir &root, const QString &name, bool lockstep, Times &t)
+// Lets the file system write out what earlier steps left, so that no timed step pays
+// for another's writing.
+void settle()
+{
+    ::sync();
+}
+
+// The core batch over the sources in folder. With lockstep, each dummy is followed by
+// one plain create beside it, timed apart, so that both meet the file system in the
+// same state; t.createLockstep then holds the plain creates' time.
+double coreBatch(qsizetype n, const QString &folder, bool lockstep, Times &t)
 {
     MakeList list;
-    AddDroppedFiles(list, {true, QString(), QString(), 1},
-                    QStringList{QString()} + makeSources(root.filePath(name), n));
-    const QDir plain(root.filePath(name + QStringLiteral("_plain")));
-    QDir().mkpath(plain.path());
+    QStringList paths{QString()};
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
+        paths << QDir::toNativeSeparators(folder + QLatin1Char('/') + name);
+    AddDroppedFiles(list, {true, QString(), QString(), 1}, paths);
     qint64 plainNs = 0;
     QElapsedTimer clock;
     const Progress step = [&](qsizetype done, qsizetype) {
         clock.start();
-        createPlain(plain, done);
+        createPlain(QDir(folder), done);
         plainNs += clock.nsecsElapsed();
         return true;
     };
+    settle();
     BatchResult made;
     const double total = seconds([&] { made = MakeAll(list, lockstep ? step : Progress()); });
     if (made.made != n)
@@ -156,6 +163,7 @@ double coreBatch(qsizetype n, const QDir &root, const QString &name, bool lockst
 
 double windowBatch(qsizetype n, frmMain &window)
 {
+    settle();
     auto *make = window.findChild<QPushButton *>(QStringLiteral("cmdMake"));
     const double s = seconds([&] {
         QTest::mouseClick(make, Qt::LeftButton);
@@ -170,10 +178,12 @@ Times runOnce(qsizetype n, bool windowFirst)
 {
     Times t;
     const QDir root(QStringLiteral("%1/run%2").arg(g_workRoot).arg(++g_runs));
-    const QStringList paths = makeSources(root.filePath(QStringLiteral("src")), n);
-    // The window works beside sources of its own.
+    // Every batch works beside sources of its own, all made before anything is timed.
+    const QStringList paths = makeSources(root.filePath(QStringLiteral("core")), n);
     std::unique_ptr<QMimeData> data(
         dropData(makeSources(root.filePath(QStringLiteral("window")), n)));
+    makeSources(root.filePath(QStringLiteral("lockstep")), n);
+    settle();
 
     t.stat = seconds([&] {
         struct stat st;
@@ -205,10 +215,10 @@ Times runOnce(qsizetype n, bool windowFirst)
     // the other's traces.
     if (windowFirst)
         t.windowBatch = windowBatch(n, *window);
-    t.batch = coreBatch(n, root, QStringLiteral("core"), false, t);
+    t.batch = coreBatch(n, root.filePath(QStringLiteral("core")), false, t);
     if (!windowFirst)
         t.windowBatch = windowBatch(n, *window);
-    t.batchLockstep = coreBatch(n, root, QStringLiteral("lockstep"), true, t);
+    t.batchLockstep = coreBatch(n, root.filePath(QStringLiteral("lockstep")), true, t);
     return t;
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
@@ -18,11 +19,17 @@
 namespace
 {
 
-void putText(QByteArray &out, const QByteArray &text, int width)
+// Writes text at offset of out, cut at width; out is space-filled beforehand.
+void putText(QByteArray &out, qsizetype offset, const QByteArray &text, qsizetype width)
 {
-    const QByteArray cut = text.left(width);
-    out.append(cut);
-    out.append(width - cut.size(), ' ');
+    std::memcpy(out.data() + offset, text.constData(), size_t(qMin(text.size(), width)));
+}
+
+// value as digits decimal digits, leading zeros kept.
+void putDigits(char *out, int value, int digits)
+{
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
 }
 
 QString folderOf(const QString &path)
@@ -94,16 +101,21 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
     h.VerMajor = PORONBO_VERSION_MAJOR;
     h.VerMinor = PORONBO_VERSION_MINOR;
     h.VerRevision = PORONBO_VERSION_PATCH;
-    h.SizeHex = QByteArray::number(quint32(quint64(sourceSize) & 0xFFFFFFFFu), 16)
-                    .toUpper()
-                    .rightJustified(8, '0');
+    char hex[8];
+    quint32 low = quint32(quint64(sourceSize) & 0xFFFFFFFFu);
+    for (int i = 7; i >= 0; --i, low >>= 4)
+        hex[i] = "0123456789ABCDEF"[low & 0xF];
+    h.SizeHex = QByteArray(hex, 8);
     const QDate d = modified.date();
     const QTime t = modified.time();
-    h.TimeStamp = QByteArray::number(d.year()).rightJustified(4, '0');
-    for (const int field : {d.month(), d.day(), t.hour(), t.minute(), t.second()}) {
-        h.TimeStamp += char('0' + field / 10);
-        h.TimeStamp += char('0' + field % 10);
-    }
+    char stamp[14];
+    putDigits(stamp, d.year(), 4);
+    putDigits(stamp + 4, d.month(), 2);
+    putDigits(stamp + 6, d.day(), 2);
+    putDigits(stamp + 8, t.hour(), 2);
+    putDigits(stamp + 10, t.minute(), 2);
+    putDigits(stamp + 12, t.second(), 2);
+    h.TimeStamp = QByteArray(stamp, 14);
     h.PrefixLen = quint8(prefixLen);
     h.SizeFlag = sizeAdd ? 1 : 0;
     return h;
@@ -111,20 +123,18 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
 
 QByteArray DummyHeader::toBytes() const
 {
-    QByteArray out;
-    out.reserve(Size);
-    putText(out, Signature, 4);
-    out.append(char(Reserved0));
-    out.append(char(VerMajor));
-    out.append(char(VerMinor));
-    out.append(char(VerRevision));
-    putText(out, SizeHex, 8);
-    putText(out, Reserved1, 4);
-    putText(out, TimeStamp, 14);
-    out.append(char(PrefixLen));
-    out.append(char(SizeFlag));
-    putText(out, Reserved2, 4);
-    Q_ASSERT(out.size() == Size);
+    QByteArray out(Size, ' ');
+    putText(out, 0, Signature, 4);
+    out[4] = char(Reserved0);
+    out[5] = char(VerMajor);
+    out[6] = char(VerMinor);
+    out[7] = char(VerRevision);
+    putText(out, 8, SizeHex, 8);
+    putText(out, 16, Reserved1, 4);
+    putText(out, 20, TimeStamp, 14);
+    out[34] = char(PrefixLen);
+    out[35] = char(SizeFlag);
+    putText(out, 36, Reserved2, 4);
     return out;
 }
 

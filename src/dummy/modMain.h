@@ -9,17 +9,17 @@
 struct DummyHeader {
     static constexpr int Size = 40;
 
-    QByteArray Signature = "*PBX"; // 4 characters
+    QByteArray Signature = QByteArrayLiteral("*PBX"); // 4 characters
     quint8 Reserved0 = 0;
     quint8 VerMajor = 0;
     quint8 VerMinor = 0;
     quint8 VerRevision = 0;
-    QByteArray SizeHex;            // 8 uppercase hex digits, low 32 bits of the size
-    QByteArray Reserved1 = "    "; // 4 characters
-    QByteArray TimeStamp;          // "YYYYMMDDHHNNSS", local time
-    quint8 PrefixLen = 0;          // characters of prefix in front of the dummy's name
-    quint8 SizeFlag = 0;           // 1 when the source size was put into the name
-    QByteArray Reserved2 = "    "; // 4 characters
+    QByteArray SizeHex; // 8 uppercase hex digits, low 32 bits of the size
+    QByteArray Reserved1 = QByteArrayLiteral("    "); // 4 characters
+    QByteArray TimeStamp;                             // "YYYYMMDDHHNNSS", local time
+    quint8 PrefixLen = 0; // characters of prefix in front of the dummy's name
+    quint8 SizeFlag = 0;  // 1 when the source size was put into the name
+    QByteArray Reserved2 = QByteArrayLiteral("    "); // 4 characters
 
     // A record for a source of sourceSize bytes last modified at the local date and
     // time modified, written by this build's version. prefixLen must be 0..255.
