@@ -57,8 +57,6 @@ MakeList::Appender::~Appender()
         m_list.m_rows = std::move(m_rows);
         m_list.m_keys = std::move(m_keys);
     } else {
-        m_list.m_rows.reserve(first + m_rows.size());
-        m_list.m_keys.reserve(first + m_rows.size());
         for (MakeItem &row : m_rows) {
             m_list.m_keys.insert(row.Key, int(m_list.m_rows.size()));
             m_list.m_rows.append(std::move(row));
