@@ -339,6 +339,12 @@ void frmMain::cmdMake_Click()
     {
         const WaitCursor wait;
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
+        // The rows marked so far are shown along with the progress.
+        int shown = 0;
+        work.setBeforeUpdate([&](qsizetype done) {
+            m_list.notifyTexts(shown + 1, int(done));
+            shown = int(done);
+        });
         MakeAll(m_list, work.progress());
     }
     if (!SaveOptions(m_ini, options())) {
@@ -440,6 +446,8 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
         m_sinceUpdate.invalidate();
     }
     if (!m_sinceUpdate.isValid() || m_sinceUpdate.elapsed() >= 50 || done == total) {
+        if (m_beforeUpdate)
+            m_beforeUpdate(done);
         m_dialog->setLabelText(QStringLiteral("%1… %2 / %3").arg(m_label).arg(done).arg(total));
         m_dialog->setValue(int(done));
         QCoreApplication::processEvents();

@@ -71,6 +71,11 @@ private:
         LongWork(const LongWork &) = delete;
         LongWork &operator=(const LongWork &) = delete;
         Progress progress();
+        // Told how much is done each time the progress dialog is about to be updated.
+        void setBeforeUpdate(std::function<void(qsizetype done)> f)
+        {
+            m_beforeUpdate = std::move(f);
+        }
 
     private:
         bool step(qsizetype done, qsizetype total);
@@ -80,6 +85,7 @@ private:
         QElapsedTimer m_started;
         QElapsedTimer m_sinceUpdate;
         std::unique_ptr<QProgressDialog> m_dialog;
+        std::function<void(qsizetype)> m_beforeUpdate;
     };
 
     void Form_Load();
