@@ -13,7 +13,7 @@ struct FileStat {
     int error = 0;            // errno when it does not exist
 };
 
-// The local date and time of msecs since the epoch. The value's time spec is UTC, so
+// The local date and time of msecs since the epoch. The value is marked as UTC, so
 // that reading or formatting its fields makes no further time-zone conversion.
 QDateTime localWallClock(qint64 msecs);
 
