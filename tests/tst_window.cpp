@@ -168,7 +168,8 @@ private slots:
         child<QRadioButton>("optOutPath_1")->setChecked(true);
         child<QLineEdit>("txtOutPath")->setText("  ");
         drop(m_window.get(), {file("a.txt")});
-        QCOMPARE(m_messages, decltype(m_messages)({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
+        QCOMPARE(m_messages,
+                 decltype(m_messages)({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
         QVERIFY(child("Picture1")->isVisible());
 
         // An unreadable source ends the intake; the rows before it stay.
