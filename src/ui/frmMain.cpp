@@ -242,9 +242,11 @@ void frmMain::dragEnterEvent(QDragEnterEvent *event)
     }
 }
 
+// The enter has looked at the files; a move only keeps the answer, without reading
+// a large drop's file list again at every mouse move.
 void frmMain::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (hasLocalFile(event->mimeData())) {
+    if (event->mimeData() && event->mimeData()->hasUrls()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -252,16 +254,17 @@ void frmMain::dragMoveEvent(QDragMoveEvent *event)
 
 void frmMain::dropEvent(QDropEvent *event)
 {
-    if (!hasLocalFile(event->mimeData()))
-        return;
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.size() < 2)
+        return; // no local file
     event->setDropAction(Qt::CopyAction);
     event->accept();
     if (m_work) {
         // Taken in once the work in hand has ended, so that nothing interleaves.
-        m_pendingDrops.append(localFiles(event->mimeData()));
+        m_pendingDrops.append(paths);
         return;
     }
-    guarded([&] { Form_OLEDragDrop(event->mimeData()); });
+    guarded([&] { AddDroppedFiles(paths); });
 }
 
 // The list, the hint panel and its text take drops as the window does.
@@ -280,11 +283,6 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     default:
         return QWidget::eventFilter(watched, event);
     }
-}
-
-void frmMain::Form_OLEDragDrop(const QMimeData *data)
-{
-    AddDroppedFiles(localFiles(data));
 }
 
 void frmMain::takePendingDrops()

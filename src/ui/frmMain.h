@@ -16,7 +16,6 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QMimeData;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
@@ -90,7 +89,6 @@ private:
 
     void Form_Load();
     void Form_Resize();
-    void Form_OLEDragDrop(const QMimeData *data);
     void AddDroppedFiles(const QStringList &Paths);
     void cmd_Ref_Click();
     void cmdClear_Click();
