@@ -13,11 +13,13 @@ struct FileStat {
     int error = 0;            // errno when it does not exist
 };
 
-// The local date and time of msecs since the epoch. The value is marked as UTC, so
-// that reading or formatting its fields makes no further time-zone conversion.
+// The local date and time of msecs since the epoch, held to 0001-01-01 00:00:00 ..
+// 9999-12-31 23:59:59. The value is marked as UTC, so that reading or formatting its
+// fields makes no further time-zone conversion.
 QDateTime localWallClock(qint64 msecs);
 
+// A path that systemPath refuses (NUL in it) does not exist.
 FileStat probeFile(const QString &path);
 
-// As probeFile, but throws FileError when path cannot be read.
+// As probeFile, but throws FileError when path cannot be read or is refused.
 FileStat statFile(const QString &path);
