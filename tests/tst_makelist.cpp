@@ -187,6 +187,12 @@ private slots:
         QVERIFY(SaveOptions(settings, o));
         QCOMPARE(readFile(settings.IniName),
                  "[SYSTEM]\nOUTPOS=0\nOUTPATH=" + out.toUtf8() + "\nINITIAL=P_\nSIZEADD=2\n");
+
+        // The four are saved together or not at all.
+        const QByteArray saved = readFile(settings.IniName);
+        QVERIFY(!SaveOptions(settings, {true, "a\nb", "", 0}));
+        QCOMPARE(settings.LastError(), "改行を含む値は保存できません。");
+        QCOMPARE(readFile(settings.IniName), saved);
     }
 };
 
