@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -107,6 +108,22 @@ private slots:
         // No system call sees a NUL, nor a character no name can hold.
         QVERIFY(!systemPath(decoded + QChar(0) + "x") && !systemPath(QString()));
         QVERIFY(!systemPath(decoded + QChar(0xD800)));
+    }
+
+    // The settings file lives beside the executable, also in a folder that is not UTF-8.
+    void executableFolder()
+    {
+        QCOMPARE(::executableFolder(),
+                 QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+#ifdef Q_OS_UNIX
+        const QTemporaryDir tmp;
+        const QByteArray raw = QFile::encodeName(tmp.path()) + '/';
+        QVERIFY(::mkdir(raw + "\xff\xfe", 0700) == 0);
+        const auto removeOdd = qScopeGuard([&] { ::rmdir(raw + "\xff\xfe"); });
+        QVERIFY(::symlink(raw + "\xff\xfe/program", raw + "exe") == 0);
+        QCOMPARE(linkTargetFolder(tmp.path() + "/exe"), decodePath(raw + "\xff\xfe"));
+        QCOMPARE(linkTargetFolder(tmp.path()), QString()); // not a link
+#endif
     }
 
     void make_data()

@@ -1,3 +1,5 @@
+#include "dummy/FileError.h"
+#include "dummy/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "makelist/MakeList.h"
@@ -8,7 +10,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace
 {
@@ -116,6 +124,42 @@ private slots:
         QCOMPARE(column(SubTimeStamp), QStringList({"2024/03/05 9:04:07"}));
     }
 
+    // Times outside the years 1 to 9999 show and are recorded as the nearer limit.
+    void oddTimes_data()
+    {
+        QTest::addColumn<qint64>("secs");
+        QTest::addColumn<bool>("late");
+        QTest::newRow("year 11476") << qint64(299950000000) << true;
+        QTest::newRow("year 0") << qint64(-62180000000) << false;
+        QTest::newRow("year -1200") << qint64(-100000000000) << false;
+        QTest::newRow("years past an int") << (qint64(1) << 62) << true;
+        QTest::newRow("largest time_t") << std::numeric_limits<qint64>::max() << true;
+        QTest::newRow("smallest time_t") << std::numeric_limits<qint64>::min() << false;
+    }
+
+    void oddTimes()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("odd times are set with utimensat");
+#else
+        QFETCH(qint64, secs);
+        QFETCH(bool, late);
+        const QTemporaryDir shm("/dev/shm/tst_makelist-XXXXXX");
+        if (!shm.isValid())
+            QSKIP("no /dev/shm (tmpfs) to set odd times on");
+        const QString src = makeFile(shm.filePath("odd.txt"));
+        const timespec times[2] = {{0, UTIME_OMIT}, {time_t(secs), 0}};
+        struct stat st;
+        if (::utimensat(AT_FDCWD, qPrintable(src), times, 0) != 0 ||
+            ::stat(qPrintable(src), &st) != 0 || st.st_mtime != secs)
+            QSKIP("the file system does not keep this time");
+        drop({src}, {}, QLocale(QLocale::Japanese, QLocale::Japan));
+        QCOMPARE(column(SubTimeStamp), QStringList({late ? "9999/12/31 23:59:59" : "0001/01/01"}));
+        QCOMPARE(MakeAll(*m_list).made, 1);
+        QCOMPARE(dummy(1).mid(20, 14), late ? "99991231235959" : "00010101000000");
+#endif
+    }
+
     void duplicatesAndFolders()
     {
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
@@ -140,6 +184,16 @@ private slots:
         QCOMPARE(drop({src}, {false, "   ", "", 0}).outcome, IntakeResult::NoOutputFolder);
         QCOMPARE(drop({src}, {true, "", QString(256, 'x'), 0}).outcome,
                  IntakeResult::PrefixTooLong);
+        // A prefix must not lead the dummy into another folder, nor hold control characters.
+        for (const QString &prefix : {QString(" ../ "), QString("sub/"), QString("a\tb"),
+                                      QString("a") + QChar(0) + "b", QString(QChar(0x1F))}) {
+            QCOMPARE(drop({src}, {true, "", prefix, 0}).outcome, IntakeResult::PrefixBadCharacter);
+        }
+        QCOMPARE(drop({src}, {true, "", "a:b", 0}).outcome == IntakeResult::PrefixBadCharacter,
+                 QDir::separator() == '\\');
+        m_list->clear();
+        // A path with NUL names no file: the intake stops there, as for an unreadable one.
+        QVERIFY_THROWS_EXCEPTION(FileError, drop({src + QChar(0) + "x"}));
         QCOMPARE(m_list->count(), 0);
         QCOMPARE(drop({src}, {true, "", QString(255, 'x'), 0}).added, 1);
     }
