@@ -124,6 +124,7 @@ private slots:
         QCOMPARE(column(SubTimeStamp), QStringList({"2024/03/05 9:04:07"}));
     }
 
+#ifdef Q_OS_UNIX
     // Times outside the years 1 to 9999 show and are recorded as the nearer limit.
     void oddTimes_data()
     {
@@ -131,17 +132,12 @@ private slots:
         QTest::addColumn<bool>("late");
         QTest::newRow("year 11476") << qint64(299950000000) << true;
         QTest::newRow("year 0") << qint64(-62180000000) << false;
-        QTest::newRow("year -1200") << qint64(-100000000000) << false;
-        QTest::newRow("years past an int") << (qint64(1) << 62) << true;
         QTest::newRow("largest time_t") << std::numeric_limits<qint64>::max() << true;
         QTest::newRow("smallest time_t") << std::numeric_limits<qint64>::min() << false;
     }
 
     void oddTimes()
     {
-#ifndef Q_OS_UNIX
-        QSKIP("odd times are set with utimensat");
-#else
         QFETCH(qint64, secs);
         QFETCH(bool, late);
         const QTemporaryDir shm("/dev/shm/tst_makelist-XXXXXX");
@@ -157,8 +153,8 @@ private slots:
         QCOMPARE(column(SubTimeStamp), QStringList({late ? "9999/12/31 23:59:59" : "0001/01/01"}));
         QCOMPARE(MakeAll(*m_list).made, 1);
         QCOMPARE(dummy(1).mid(20, 14), late ? "99991231235959" : "00010101000000");
-#endif
     }
+#endif
 
     void duplicatesAndFolders()
     {

@@ -240,10 +240,7 @@ private slots:
                  "__退避__\uFFFD\uFFFD.bin");
         click("cmdMake");
         QCOMPARE(column(0), QStringList({"○", "○"}));
-        QFile made;
-        QVERIFY(made.open(::fopen(dir + "__退避__\xff\xfe.bin", "rb"), QIODevice::ReadOnly,
-                          QFileDevice::AutoCloseHandle));
-        QCOMPARE(made.readAll().mid(8, 8), "00000007");
+        QCOMPARE(::access(dir + "__退避__\xff\xfe.bin", F_OK), 0);
     }
 #endif
 
