@@ -7,9 +7,11 @@
 #include "testutil.h"
 
 #include <QAbstractItemModelTester>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <ctime>
 #include <limits>
 #include <memory>
 
@@ -125,34 +127,37 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    // Times outside the years 1 to 9999 show and are recorded as the nearer limit.
-    void oddTimes_data()
-    {
-        QTest::addColumn<qint64>("secs");
-        QTest::addColumn<bool>("late");
-        QTest::newRow("year 11476") << qint64(299950000000) << true;
-        QTest::newRow("year 0") << qint64(-62180000000) << false;
-        QTest::newRow("largest time_t") << std::numeric_limits<qint64>::max() << true;
-        QTest::newRow("smallest time_t") << std::numeric_limits<qint64>::min() << false;
-    }
-
+    // Times outside the years 1 to 9999 are recorded as the nearer limit, and shown
+    // as it only when there is no date to show.
     void oddTimes()
     {
-        QFETCH(qint64, secs);
-        QFETCH(bool, late);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        tzset();
+        const auto restore = qScopeGuard([&] {
+            zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+            tzset();
+        });
         const QTemporaryDir shm("/dev/shm/tst_makelist-XXXXXX");
         if (!shm.isValid())
             QSKIP("no /dev/shm (tmpfs) to set odd times on");
-        const QString src = makeFile(shm.filePath("odd.txt"));
-        const timespec times[2] = {{0, UTIME_OMIT}, {time_t(secs), 0}};
-        struct stat st;
-        if (::utimensat(AT_FDCWD, qPrintable(src), times, 0) != 0 ||
-            ::stat(qPrintable(src), &st) != 0 || st.st_mtime != secs)
-            QSKIP("the file system does not keep this time");
-        drop({src}, {}, QLocale(QLocale::Japanese, QLocale::Japan));
-        QCOMPARE(column(SubTimeStamp), QStringList({late ? "9999/12/31 23:59:59" : "0001/01/01"}));
-        QCOMPARE(MakeAll(*m_list).made, 1);
-        QCOMPARE(dummy(1).mid(20, 14), late ? "99991231235959" : "00010101000000");
+        QStringList paths; // years 11475 and 0 (1 BC), then the extremes
+        for (const qint64 secs :
+             {qint64(299950000000), qint64(-62150000000), std::numeric_limits<qint64>::max(),
+              std::numeric_limits<qint64>::min()}) {
+            paths << makeFile(shm.filePath(QString::number(secs)));
+            const timespec times[2] = {{0, UTIME_OMIT}, {time_t(secs), 0}};
+            struct stat st;
+            if (::utimensat(AT_FDCWD, qPrintable(paths.back()), times, 0) != 0 ||
+                ::stat(qPrintable(paths.back()), &st) != 0 || st.st_mtime != secs)
+                QSKIP("the file system does not keep such times");
+        }
+        drop(paths, {}, QLocale(QLocale::Japanese, QLocale::Japan));
+        QCOMPARE(column(SubTimeStamp), QStringList({"11475/01/14 12:26:40", "-0001/07/18 7:06:40",
+                                                    "9999/12/31 23:59:59", "0001/01/01"}));
+        QCOMPARE(MakeAll(*m_list).made, 4);
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(dummy(n).mid(20, 14), n % 2 ? "99991231235959" : "00010101000000");
     }
 #endif
 
