@@ -59,10 +59,6 @@ private slots:
         row("mismatched quotes kept", "[S]\nK=\"x'\n", "\"x'");
         row("lone quote kept", "[S]\nK=\"\n", "\"");
         QTest::newRow("NUL ends the value") << QByteArray("[S]\nK= ab\0cd \n", 14) << "ab";
-#ifdef Q_OS_UNIX
-        QTest::newRow("bytes not UTF-8 kept")
-            << QByteArray("[S]\nK=/x\xff\n") << "/x" + QString(QChar(0xDCFF));
-#endif
     }
 
     // Every row names its section "[S]" and its key "K" or "k".
