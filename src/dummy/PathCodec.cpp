@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#ifndef Q_OS_WIN
 namespace
 {
 
@@ -48,6 +49,7 @@ qsizetype validSequence(QByteArrayView s)
 }
 
 } // namespace
+#endif
 
 #ifdef Q_OS_WIN
 

@@ -13,7 +13,8 @@ class QUrl;
 // carry Shift-JIS and other bytes). decodePath turns valid UTF-8 into characters and each
 // byte that is not part of valid UTF-8 into the lone surrogate U+DC80..U+DCFF; encodePath
 // turns those surrogates back into their bytes, so encodePath(decodePath(b)) == b for any b.
-// On Windows paths are UTF-16 and both functions are the identity on it.
+// On Windows a path is UTF-16, as a QString holds it, and the system is handed the
+// QString itself; there the two functions convert plainly to and from UTF-8.
 //
 // Every path handed to the system goes through systemPath; every path read from the
 // system, a drop or the command line goes through decodePath or decodeFileUrl.
