@@ -4,6 +4,12 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 
 static const QByteArray kNewFileEol = QSysInfo::kernelType() == "winnt" ? "\r\n" : "\n";
 
@@ -52,6 +58,7 @@ private slots:
         row("one pair only", "[S]\nK=\"\"x\"\"\n", "\"x\"");
         row("mismatched quotes kept", "[S]\nK=\"x'\n", "\"x'");
         row("lone quote kept", "[S]\nK=\"\n", "\"");
+        QTest::newRow("NUL ends the value") << QByteArray("[S]\nK= ab\0cd \n", 14) << "ab";
     }
 
     // Every row names its section "[S]" and its key "K" or "k".
@@ -93,12 +100,22 @@ private slots:
         row("first section only", "[S]\nA=1\n[S]\nK=1\n", "S", "K", "[S]\nA=1\nK=NEW\n[S]\nK=1\n");
         row("new file, backslashes and comment characters", "", "S", "K",
             "[S]" + kNewFileEol + "K=" + plain.toUtf8() + kNewFileEol, plain);
+        // Values the reader would change are written inside one more pair of quotes.
+        const auto quoted = [](const QByteArray &v) { return "[S]\nK=\"" + v + "\"\n"; };
+        row("single quotes", "[S]\n", "S", "K", quoted("'A'"), "'A'");
+        row("double quotes", "[S]\n", "S", "K", quoted("\"B\""), "\"B\"");
+        row("blanks around", "[S]\n", "S", "K", quoted("\tC "), "\tC ");
+        row("one quote is plain", "[S]\n", "S", "K", "[S]\nK=\"x\n", "\"x");
+#ifdef Q_OS_UNIX
+        row("bytes not UTF-8", "[S]\n", "S", "K", "[S]\nK=/x\xff\n", "/x" + QString(QChar(0xDCFF)));
+#endif
         // Refused: an empty after.
         row("folder part is a file", hand, "S", "K", "", "NEW", "put.ini/x.ini");
         row("name is a directory", hand, "S", "K", "", "NEW", ".");
         row("folder missing", hand, "S", "K", "", "NEW", "nowhere/x.ini");
         row("LF in value", hand, "S", "K", "", "x\n[T]\nK=injected");
         row("CR in key", hand, "S", "K\r", "");
+        row("NUL in value", hand, "S", "K", "", QString("a") + QChar(0) + "b");
     }
 
     // A refused write returns false with a reason and changes nothing; a good one clears it.
@@ -119,6 +136,52 @@ private slots:
         if (!after.isEmpty())
             QCOMPARE(i.GetIni(section, key, "DEF"), value);
     }
+
+#ifdef Q_OS_UNIX
+    // What is at the settings path and is not a regular file of at most 16 MiB reads as
+    // missing and is never replaced; a write that fails part way leaves the old file.
+    void hostileFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind :
+             {"FIFO", "link to /dev/zero", "dangling link", "above 16 MiB", "write cut short"})
+            QTest::newRow(kind) << QString(kind);
+    }
+
+    void hostileFile()
+    {
+        QFETCH(QString, kind);
+        const QString name = path("hostile.ini");
+        const bool file = kind.startsWith("above") || kind.startsWith("write");
+        const QByteArray content =
+            "[S]\nK=old\n" + QByteArray(kind.startsWith("above") ? 16 << 20 : 10000, ';');
+        if (kind == "FIFO")
+            QVERIFY(::mkfifo(qPrintable(name), 0600) == 0);
+        else if (!file)
+            QVERIFY(QFile::link(kind == "dangling link" ? path("nowhere") : "/dev/zero", name));
+        else if (QFile f(name); !f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+            QFAIL("cannot write the settings file");
+        const auto entries = [&] { return QDir(m_dir.path()).entryList(QDir::System); };
+        const QStringList before = entries();
+
+        ClsIni i;
+        i.IniName = name;
+        QCOMPARE(i.GetIni("S", "K", "DEF"), kind.startsWith("write") ? "old" : "DEF");
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit cap{kind.startsWith("write") ? rlim_t(4096) : old.rlim_cur, old.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN); // so a write past the limit fails part way
+        setrlimit(RLIMIT_FSIZE, &cap);
+        const bool put = i.PutIni("S", "K", "new");
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!put && !i.LastError().isEmpty());
+        QCOMPARE(entries(), before); // no temporary file left behind
+        QCOMPARE(QFileInfo(name).isSymLink(), kind.contains("link"));
+        if (file)
+            QVERIFY(readFile(name) == content);
+        QFile::remove(name);
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestClsIni)

@@ -1,7 +1,9 @@
 #include "dummy/FileError.h"
+#include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -9,6 +11,8 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 // The first 8 bytes of every record (version 0.1.1), and the result standing for a FileError.
@@ -41,15 +45,74 @@ private slots:
                  kHead + sizeHex + "    20240305090407" + QByteArray::fromHex("0600") + "    ");
     }
 
+    // Times the 14 digits cannot hold are held to their limits.
+    void recordTimeLimits()
+    {
+        for (const QDateTime &t :
+             {QDateTime({10000, 1, 1}, {}), QDateTime({-1, 1, 1}, {}), QDateTime()})
+            QCOMPARE(DummyHeader::make(0, t, 0, false).TimeStamp,
+                     t.isValid() && t.date().year() > 0 ? "99991231235959" : "00010101000000");
+    }
+
+    // Names as bytes: undecodable bytes survive the round trip, and show as U+FFFD.
+    void pathCodec_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("decoded");
+        const auto esc = [](QByteArrayView bytes) {
+            QString s;
+            for (const char c : bytes)
+                s += QChar(0xDC00 | uchar(c));
+            return s;
+        };
+        QTest::newRow("UTF-8") << QByteArray("/d/日本😀.txt") << "/d/日本😀.txt";
+#ifdef Q_OS_UNIX
+        QTest::newRow("invalid bytes") << QByteArray("\xff\xfe.bin") << esc("\xff\xfe") + ".bin";
+        QTest::newRow("Shift-JIS") << QByteArray("\x95\x5c.txt") << esc("\x95") + "\\.txt";
+        QTest::newRow("cut short") << QByteArray("\xe6\x97x") << esc("\xe6\x97") + "x";
+        for (const char *bad : {"\xc0\xaf", "\xed\xb2\x80", "\xf4\x90\x80\x80"}) // overlong,
+            QTest::newRow(bad) << QByteArray(bad) << esc(bad); // a surrogate, above U+10FFFF
+#endif
+    }
+
+    void pathCodec()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, decoded);
+        QCOMPARE(decodePath(bytes), decoded);
+        QCOMPARE(encodePath(decoded), bytes);
+        QCOMPARE(systemPath(decoded).value_or("<refused>"), bytes);
+        QCOMPARE(displayPath(decoded).contains(QChar(0xFFFD)), decoded != QString::fromUtf8(bytes));
+        // No system call sees a NUL, nor (on Unix) a surrogate no name can hold.
+        QVERIFY(!systemPath(decoded + QChar(0)) && !systemPath(QString()));
+#ifdef Q_OS_UNIX
+        QVERIFY(!systemPath(decoded + QChar(0xD800)));
+#endif
+    }
+
+#ifdef Q_OS_UNIX
+    // The settings file lives beside the executable, also in a folder that is not UTF-8.
+    void executableFolder()
+    {
+        const QTemporaryDir tmp;
+        const QByteArray raw = QFile::encodeName(tmp.path()) + '/';
+        QVERIFY(::mkdir(raw + "\xff\xfe", 0700) == 0);
+        const auto removeOdd = qScopeGuard([&] { ::rmdir(raw + "\xff\xfe"); });
+        QVERIFY(::symlink(raw + "\xff\xfe/program", raw + "exe") == 0);
+        QCOMPARE(linkTargetFolder(tmp.path() + "/exe"), decodePath(raw + "\xff\xfe"));
+        QCOMPARE(linkTargetFolder(tmp.path()), QString()); // not a link
+    }
+#endif
+
     void make_data()
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("dummy");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("sizeLimit"); // RLIMIT_FSIZE, binding root too; 0 for none
-        const auto row = [](const char *name, const char *source, const QString &dummy, int result,
-                            int sizeLimit = 0) {
-            QTest::newRow(name) << QString(source) << dummy << result << sizeLimit;
+        const auto row = [](const char *name, const QString &source, const QString &dummy,
+                            int result, int sizeLimit = 0) {
+            QTest::newRow(name) << source << dummy << result << sizeLimit;
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
@@ -66,6 +129,9 @@ private slots:
         row("dangling link exists", "src.txt", "dangling", -3);
         row("folder part is a plain file", "src.txt", "src.txt/out.txt", kThrows);
         row("name too long", "src.txt", QString(300, u'n'), kThrows);
+        // A NUL would end the name early: src.txt would be read, out.txt made.
+        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1);
+        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2);
 #ifdef Q_OS_UNIX
         row("folder part is the root", "src.txt", "/tmp", -3);
         row("write cut short", "src.txt", "out.txt", kThrows, 16);

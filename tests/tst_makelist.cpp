@@ -1,3 +1,5 @@
+#include "dummy/FileError.h"
+#include "dummy/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "makelist/MakeList.h"
@@ -8,7 +10,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace
 {
@@ -116,6 +124,36 @@ private slots:
         QCOMPARE(column(SubTimeStamp), QStringList({"2024/03/05 9:04:07"}));
     }
 
+#ifdef Q_OS_UNIX
+    // Times outside the years 1 to 9999 are recorded as the nearer limit, and listed
+    // as it only when there is no date to show.
+    void oddTimes()
+    {
+        const QTemporaryDir shm("/dev/shm/tst_makelist-XXXXXX");
+        if (!shm.isValid())
+            QSKIP("no /dev/shm (tmpfs) to set odd times on");
+        QStringList paths; // years 11475 and 0 (1 BC), then the extremes
+        for (const qint64 secs :
+             {qint64(299950000000), qint64(-62150000000), std::numeric_limits<qint64>::max(),
+              std::numeric_limits<qint64>::min()}) {
+            paths << makeFile(shm.filePath(QString::number(secs)));
+            const timespec times[2] = {{0, UTIME_OMIT}, {time_t(secs), 0}};
+            struct stat st;
+            if (::utimensat(AT_FDCWD, qPrintable(paths.back()), times, 0) != 0 ||
+                ::stat(qPrintable(paths.back()), &st) != 0 || st.st_mtime != secs)
+                QSKIP("the file system does not keep such times");
+        }
+        drop(paths, {}, QLocale(QLocale::Japanese, QLocale::Japan));
+        const QStringList texts = column(SubTimeStamp); // the days hold in any time zone
+        QCOMPARE(texts.mid(2), QStringList({"9999/12/31 23:59:59", "0001/01/01"}));
+        QVERIFY2(texts[0].startsWith("11475/01/") && texts[1].startsWith("-0001/07/"),
+                 qPrintable(texts.join(" | ")));
+        QCOMPARE(MakeAll(*m_list).made, 4);
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(dummy(n).mid(20, 14), n % 2 ? "99991231235959" : "00010101000000");
+    }
+#endif
+
     void duplicatesAndFolders()
     {
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
@@ -140,6 +178,16 @@ private slots:
         QCOMPARE(drop({src}, {false, "   ", "", 0}).outcome, IntakeResult::NoOutputFolder);
         QCOMPARE(drop({src}, {true, "", QString(256, 'x'), 0}).outcome,
                  IntakeResult::PrefixTooLong);
+        // A prefix must not lead the dummy into another folder, nor hold control characters.
+        for (const QString &prefix : {QString(" ../ "), QString("sub/"), QString("a\tb"),
+                                      QString("a") + QChar(0) + "b", QString(QChar(0x1F))}) {
+            QCOMPARE(drop({src}, {true, "", prefix, 0}).outcome, IntakeResult::PrefixBadCharacter);
+        }
+        QCOMPARE(drop({src}, {true, "", "a:b", 0}).outcome == IntakeResult::PrefixBadCharacter,
+                 QDir::separator() == '\\');
+        m_list->clear();
+        // A path with NUL names no file: the intake stops there, as for an unreadable one.
+        QVERIFY_THROWS_EXCEPTION(FileError, drop({src + QChar(0) + "x"}));
         QCOMPARE(m_list->count(), 0);
         QCOMPARE(drop({src}, {true, "", QString(255, 'x'), 0}).added, 1);
     }
@@ -187,6 +235,12 @@ private slots:
         QVERIFY(SaveOptions(settings, o));
         QCOMPARE(readFile(settings.IniName),
                  "[SYSTEM]\nOUTPOS=0\nOUTPATH=" + out.toUtf8() + "\nINITIAL=P_\nSIZEADD=2\n");
+
+        // The four are saved together or not at all.
+        const QByteArray saved = readFile(settings.IniName);
+        QVERIFY(!SaveOptions(settings, {true, "a\nb", "", 0}));
+        QCOMPARE(settings.LastError(), "改行を含む値は保存できません。");
+        QCOMPARE(readFile(settings.IniName), saved);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "dummy/PathCodec.h"
 #include "testutil.h"
 #include "ui/frmMain.h"
 
@@ -10,10 +11,16 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <cstdio>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 class TestWindow : public QObject
 {
@@ -53,10 +60,14 @@ class TestWindow : public QObject
     // Drags files onto target and drops them there, as the platform does.
     static void drop(QWidget *target, const QStringList &paths)
     {
-        QMimeData data;
         QList<QUrl> urls;
         for (const QString &p : paths)
             urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
+        dropUrls(target, urls);
+    }
+    static void dropUrls(QWidget *target, const QList<QUrl> &urls)
+    {
+        QMimeData data;
         data.setUrls(urls);
         QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(target, &enter);
@@ -171,15 +182,24 @@ private slots:
         QCOMPARE(m_messages,
                  decltype(m_messages)({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
         QVERIFY(child("Picture1")->isVisible());
+        child<QRadioButton>("optOutPath_0")->setChecked(true);
+        child<QLineEdit>("txtInitial")->setText("../");
+        drop(m_window.get(), {file("a.txt")});
+        QCOMPARE(m_messages.mid(1),
+                 decltype(m_messages)({{QMessageBox::Warning,
+                                        "頭文字にファイル名に使えない文字が含まれています。"}}));
+        QVERIFY(child("Picture1")->isVisible());
+        QCOMPARE(m_window->makeList().count(), 0);
+        child<QLineEdit>("txtInitial")->clear();
+        m_messages.clear();
 
         // An unreadable source ends the intake; the rows before it stay.
-        child<QRadioButton>("optOutPath_0")->setChecked(true);
         const QString gone = QDir::toNativeSeparators(m_dir->filePath("gone.txt"));
         drop(m_window.get(), {file("e1.txt"), gone, file("e3.txt")});
         QCOMPARE(column(SubFileName), QStringList({"__退避__e1.txt"}));
-        QCOMPARE(m_messages.size(), 2);
-        QCOMPARE(m_messages[1].first, QMessageBox::Critical);
-        QVERIFY(m_messages[1].second.contains(gone));
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].first, QMessageBox::Critical);
+        QVERIFY(m_messages[0].second.contains(gone));
 
         // A dummy the system refuses to create stops the batch; nothing is saved.
         child<QRadioButton>("optOutPath_1")->setChecked(true);
@@ -187,11 +207,42 @@ private slots:
         drop(m_window.get(), {file("e4.txt")});
         click("cmdMake");
         QCOMPARE(column(0), QStringList({"○", ""}));
-        QCOMPARE(m_messages.size(), 3);
-        QCOMPARE(m_messages[2].first, QMessageBox::Critical);
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[1].first, QMessageBox::Critical);
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
     }
+
+#ifdef Q_OS_UNIX
+    // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.
+    void oddNames()
+    {
+        open();
+        const QByteArray dir = QFile::encodeName(m_dir->path()) + '/';
+        const auto unlinkOdd = qScopeGuard([&] {
+            for (const char *name :
+                 {"\xff\xfe.bin", "\xef\xbf\xbd\xef\xbf\xbd.bin", "__退避__\xff\xfe.bin"})
+                ::unlink(dir + name);
+        });
+        QVERIFY(::rename(qPrintable(makeFile(m_dir->filePath("o"), 7)), dir + "\xff\xfe.bin") == 0);
+        // A decoy named with the bytes that U+FFFD stands for.
+        QVERIFY(::rename(qPrintable(file("d")), dir + "\xef\xbf\xbd\xef\xbf\xbd.bin") == 0);
+        const auto url = [&](const QByteArray &name) {
+            return QUrl::fromEncoded("file://" + (dir + name).toPercentEncoding("/"));
+        };
+        dropUrls(m_window.get(), {url("\xff\xfe.bin"), url(QByteArray("n.txt\0x", 7)),
+                                  QUrl::fromLocalFile(file("n.txt"))});
+        QVERIFY(m_messages.isEmpty());
+        const QString odd = QString(QChar(0xDCFF)) + QChar(0xDCFE) + ".bin";
+        QCOMPARE(column(SubFileName), QStringList({"__退避__" + odd, "__退避__n.txt"}));
+        QCOMPARE(column(SubSize), QStringList({"7", "4"}));
+        QCOMPARE(m_window->makeList().index(0, SubFileName).data().toString(),
+                 "__退避__\uFFFD\uFFFD.bin");
+        click("cmdMake");
+        QCOMPARE(column(0), QStringList({"○", "○"}));
+        QCOMPARE(::access(dir + "__退避__\xff\xfe.bin", F_OK), 0);
+    }
+#endif
 
     void resizeThresholds_data()
     {

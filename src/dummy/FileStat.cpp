@@ -1,13 +1,14 @@
 #include "FileStat.h"
 
 #include "FileError.h"
+#include "PathCodec.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
 #include <cerrno>
 #include <ctime>
+#include <limits>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -20,9 +21,10 @@ FileStat probeFile(const QString &path)
 {
     FileStat result;
 #ifdef Q_OS_UNIX
+    const std::optional<QByteArray> name = systemPath(path);
     struct stat st;
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        result.error = path.isEmpty() ? ENOENT : errno;
+    if (!name || ::stat(name->constData(), &st) != 0) {
+        result.error = name ? errno : path.isEmpty() ? ENOENT : EINVAL;
         return result;
     }
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -33,10 +35,16 @@ FileStat probeFile(const QString &path)
     result.isHidden = result.isHidden || (st.st_flags & UF_HIDDEN);
 #endif
     result.size = qint64(st.st_size);
-    result.modifiedMSecs = qint64(st.st_mtime) * 1000;
+    // Any time_t without overflow: one beyond what msecs hold (about 292 million years)
+    // is kept as the end of the range it passed.
+    constexpr qint64 most = std::numeric_limits<qint64>::max() / 1000;
+    const qint64 secs = qint64(st.st_mtime);
+    result.modifiedMSecs = secs > most    ? std::numeric_limits<qint64>::max()
+                           : secs < -most ? std::numeric_limits<qint64>::min()
+                                          : secs * 1000;
 #else
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
+    if (!systemPath(path) || !info.exists()) {
         result.error = ENOENT;
         return result;
     }
@@ -57,23 +65,35 @@ FileStat probeFile(const QString &path)
 
 QDateTime localWallClock(qint64 msecs)
 {
+    // The limits stand for times that cannot be told: the ends of the msecs range and
+    // dates beyond what the system or QDate can hold.
+    const QDateTime first(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc());
+    const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59), QTimeZone::utc());
+    const QDateTime &limit = msecs < 0 ? first : last;
+    if (msecs == std::numeric_limits<qint64>::max() || msecs == std::numeric_limits<qint64>::min())
+        return limit;
 #ifdef Q_OS_UNIX
     // localtime_r, unlike Qt's local time, does not look at the time-zone file each call.
     const time_t secs = time_t(msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000);
     struct tm fields;
-    if (localtime_r(&secs, &fields)) {
-        return QDateTime(QDate(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday),
-                         QTime(fields.tm_hour, fields.tm_min, fields.tm_sec), QTimeZone::utc());
-    }
-#endif
+    if (!localtime_r(&secs, &fields))
+        return limit; // the year overflows an int
+    // QDate has no year 0: the year before 1 is -1.
+    const qint64 year = qint64(fields.tm_year) + 1900;
+    const QDate date(int(year > 0 ? year : year - 1), fields.tm_mon + 1, fields.tm_mday);
+    const QTime time(fields.tm_hour, fields.tm_min, fields.tm_sec);
+#else
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs).toLocalTime();
-    return QDateTime(local.date(),
-                     QTime(local.time().hour(), local.time().minute(), local.time().second()),
-                     QTimeZone::utc());
+    const QDate date = local.date();
+    const QTime time(local.time().hour(), local.time().minute(), local.time().second());
+#endif
+    return date.isValid() ? QDateTime(date, time, QTimeZone::utc()) : limit;
 }
 
 FileStat statFile(const QString &path)
 {
+    if (!path.isEmpty() && !systemPath(path))
+        throw FileError(path, refusedPathReason());
     FileStat result = probeFile(path);
     if (!result.exists)
         throw FileError(path, systemReason(result.error));

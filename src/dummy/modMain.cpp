@@ -2,6 +2,7 @@
 
 #include "FileError.h"
 #include "FileStat.h"
+#include "PathCodec.h"
 #include "version.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -45,8 +47,13 @@ enum class NewFile { Created, NotCreated, NotWritten };
 // file it created but could not fill is removed again. reason tells why it failed.
 NewFile createNewFile(const QString &path, const QByteArray &content, QString &reason)
 {
+    const std::optional<QByteArray> systemName = systemPath(path);
+    if (!systemName) {
+        reason = refusedPathReason();
+        return NewFile::NotCreated;
+    }
 #ifdef Q_OS_UNIX
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray &name = *systemName;
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         reason = systemReason(errno);
@@ -86,8 +93,16 @@ NewFile createNewFile(const QString &path, const QByteArray &content, QString &r
 // Anything at path, a dangling link included.
 bool isOccupied(const QString &path)
 {
+    const std::optional<QByteArray> name = systemPath(path);
+    if (!name)
+        return false;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    return ::lstat(name->constData(), &st) == 0;
+#else
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+#endif
 }
 
 } // namespace
@@ -106,8 +121,11 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
     for (int i = 7; i >= 0; --i, low >>= 4)
         hex[i] = "0123456789ABCDEF"[low & 0xF];
     h.SizeHex = QByteArray(hex, 8);
-    const QDate d = modified.date();
-    const QTime t = modified.time();
+    // TimeStamp has room for the years 1 to 9999; a time outside them is held to the limit.
+    const bool early = !modified.isValid() || modified.date().year() < 1;
+    const bool late = !early && modified.date().year() > 9999;
+    const QDate d = early ? QDate(1, 1, 1) : late ? QDate(9999, 12, 31) : modified.date();
+    const QTime t = early ? QTime(0, 0) : late ? QTime(23, 59, 59) : modified.time();
     char stamp[14];
     putDigits(stamp, d.year(), 4);
     putDigits(stamp + 4, d.month(), 2);
@@ -147,6 +165,9 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     const FileStat source = probeFile(SourcePath);
     if (!source.isFile || source.isHidden)
         return DummySourceMissing;
+    // A NUL would end the name early and put the dummy elsewhere: no folder takes it.
+    if (!systemPath(DummyPath))
+        return DummyFolderMissing;
     const QByteArray record =
         DummyHeader::make(source.size, localWallClock(source.modifiedMSecs), InitialLen, SizeAdd)
             .toBytes();

@@ -4,9 +4,23 @@
 #include "dummy/FileStat.h"
 
 #include <QDir>
+#include <algorithm>
 
 namespace
 {
+
+// Whether prefix holds a character not allowed in a file name, so that the dummy would
+// go into another folder, or (on Windows) into a stream or a device.
+bool hasBadNameCharacter(const QString &prefix)
+{
+#ifdef Q_OS_WIN
+    const QStringView bad = u"\\/:*?\"<>|";
+#else
+    const QStringView bad = u"/";
+#endif
+    return std::any_of(prefix.cbegin(), prefix.cend(),
+                       [&](QChar c) { return c.unicode() < 0x20 || bad.contains(c); });
+}
 
 // The locale's time format with seconds and without a time-zone field: the short
 // format with seconds added after the minutes, as "H:mm" becomes "H:mm:ss".
@@ -100,6 +114,10 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     const QString trimmed = TrimSpaces(options.Initial);
     if (trimmed.size() > MaxPrefixLength) {
         result.outcome = IntakeResult::PrefixTooLong;
+        return result;
+    }
+    if (hasBadNameCharacter(trimmed)) {
+        result.outcome = IntakeResult::PrefixBadCharacter;
         return result;
     }
     const QString prefix = trimmed.isEmpty() ? DefaultPrefix : trimmed;

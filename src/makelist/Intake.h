@@ -17,6 +17,8 @@ struct IntakeResult {
         Added,          // the paths were taken in (some may have been duplicates)
         NoOutputFolder, // chosen-folder mode without a folder: nothing added
         PrefixTooLong,  // the trimmed prefix exceeds MaxPrefixLength: nothing added
+        // The trimmed prefix holds a character no file name may hold: nothing added.
+        PrefixBadCharacter,
     };
     Outcome outcome = Added;
     qsizetype added = 0;

@@ -1,5 +1,7 @@
 #include "MakeList.h"
 
+#include "dummy/PathCodec.h"
+
 #include <stdexcept>
 
 void MakeList::clearColumns()
@@ -128,7 +130,8 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (column == 0)
             return row.Text;
-        return column <= MakeItem::SubItemCount ? row.SubItems.at(column - 1) : QString();
+        return displayPath(column <= MakeItem::SubItemCount ? row.SubItems.at(column - 1)
+                                                            : QString());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns.at(column).Alignment | Qt::AlignVCenter);
     default:

@@ -33,9 +33,9 @@ MakeOptions LoadOptions(const ClsIni &ini)
 
 bool SaveOptions(ClsIni &ini, const MakeOptions &options)
 {
-    return ini.PutIni(Section, QStringLiteral("OUTPOS"),
-                      options.SameFolder ? QStringLiteral("1") : QStringLiteral("0")) &&
-           ini.PutIni(Section, QStringLiteral("OUTPATH"), TrimSpaces(options.OutPath)) &&
-           ini.PutIni(Section, QStringLiteral("INITIAL"), TrimSpaces(options.Initial)) &&
-           ini.PutIni(Section, QStringLiteral("SIZEADD"), QString::number(options.SizeCheck));
+    return ini.PutIni(Section, {{QStringLiteral("OUTPOS"),
+                                 options.SameFolder ? QStringLiteral("1") : QStringLiteral("0")},
+                                {QStringLiteral("OUTPATH"), TrimSpaces(options.OutPath)},
+                                {QStringLiteral("INITIAL"), TrimSpaces(options.Initial)},
+                                {QStringLiteral("SIZEADD"), QString::number(options.SizeCheck)}});
 }

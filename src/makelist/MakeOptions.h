@@ -14,7 +14,7 @@ struct MakeOptions {
 
 MakeOptions LoadOptions(const ClsIni &ini);
 
-// Writes the options; false (reason in ini.LastError()) at the first that fails.
+// Writes the four options at once, or none; false with the reason in ini.LastError().
 bool SaveOptions(ClsIni &ini, const MakeOptions &options);
 
 // Drops surrounding spaces (only spaces).

@@ -1,11 +1,23 @@
 #include "settings/ClsIni.h"
 
+#include "dummy/FileError.h"
+#include "dummy/PathCodec.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#ifdef Q_OS_UNIX
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace
 {
@@ -14,6 +26,46 @@ namespace
 constexpr char kPlatformEol[] = "\r\n";
 #else
 constexpr char kPlatformEol[] = "\n";
+#endif
+
+// Far above any real settings file; a larger one is neither read nor replaced.
+constexpr qint64 kMaxFileSize = 16 << 20;
+
+QString noNameReason()
+{
+    return QStringLiteral("設定ファイルの名前が決まっていません。");
+}
+QString notRegularReason()
+{
+    return QStringLiteral("設定ファイルの場所にあるのは通常のファイルではありません。");
+}
+QString tooLargeReason()
+{
+    return QStringLiteral("設定ファイルが大きすぎます（16 MiB を超えています）。");
+}
+
+#ifdef Q_OS_WIN
+QString decodeText(QByteArrayView bytes)
+{
+    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless);
+    return decode(bytes);
+}
+QByteArray encodeText(const QString &text)
+{
+    QStringEncoder encode(QStringConverter::System, QStringConverter::Flag::Stateless);
+    return encode(text);
+}
+#else
+// UTF-8 through the path codec, so that a stored folder whose name is not UTF-8 keeps
+// its bytes.
+QString decodeText(QByteArrayView bytes)
+{
+    return decodePath(bytes);
+}
+QByteArray encodeText(const QString &text)
+{
+    return encodePath(text);
+}
 #endif
 
 bool isBlank(char16_t c)
@@ -51,7 +103,6 @@ struct Location {
 // first section named `section`, or to the end of that section.
 Location scan(const QByteArray &data, const QString &section, const QString &key)
 {
-    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless);
     Location loc;
     qsizetype pos = 0;
     while (pos < data.size()) {
@@ -61,8 +112,10 @@ Location scan(const QByteArray &data, const QString &section, const QString &key
             --line.textEnd;
         pos = line.end;
 
-        const QString text =
-            decode(QByteArrayView(data).sliced(line.begin, line.textEnd - line.begin));
+        QString text =
+            decodeText(QByteArrayView(data).sliced(line.begin, line.textEnd - line.begin));
+        if (line.begin == 0 && text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1); // a byte-order mark
         const QStringView t = trimBlanks(text);
         if (t.isEmpty() || t.front() == u';' || t.front() == u'#')
             continue;
@@ -104,17 +157,205 @@ bool hasLineBreak(const QString &s)
     return s.contains(u'\n') || s.contains(u'\r');
 }
 
+// value as written to the file: inside one more pair of double quotes when the reader
+// would otherwise take off its surrounding blanks or its own pair of quotes.
+QString quoted(const QString &value)
+{
+    const bool blankEnds =
+        !value.isEmpty() && (isBlank(value.front().unicode()) || isBlank(value.back().unicode()));
+    const bool quoteEnds = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                           value.back() == value.front();
+    return blankEnds || quoteEnds ? u'"' + value + u'"' : value;
+}
+
+// data with value as the value of key in section, creating the section or key as needed.
+QByteArray withValue(const QByteArray &data, const QString &section, const QString &key,
+                     const QByteArray &value)
+{
+    const QByteArray eol = eolOf(data);
+    const Location loc = scan(data, section, key);
+    if (loc.keyFound) {
+        // Keep "key =" and the blanks after it; replace the value and its trailing blanks.
+        // '=' and blanks are never trail bytes of a multibyte character in the code page.
+        qsizetype valueAt = data.indexOf('=', loc.anchor.begin) + 1;
+        while (valueAt < loc.anchor.textEnd && isBlank(uchar(data.at(valueAt))))
+            ++valueAt;
+        return data.first(valueAt) + value + data.sliced(loc.anchor.textEnd);
+    }
+    const QByteArray entry = encodeText(key) + '=' + value + eol;
+    if (loc.sectionFound) {
+        const qsizetype at = loc.anchor.end;
+        const bool ended = data.at(at - 1) == '\n';
+        return data.first(at) + (ended ? QByteArray() : eol) + entry + data.sliced(at);
+    }
+    QByteArray out = data;
+    if (!out.isEmpty() && !out.endsWith('\n'))
+        out += eol;
+    return out + '[' + encodeText(section) + ']' + eol + entry;
+}
+
+enum class ReadResult { Read, Missing, Refused };
+
+#ifdef Q_OS_UNIX
+// Closes a file descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Writes all of data to fd; 0 or the errno that stopped it.
+int writeAll(int fd, const QByteArray &data)
+{
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            return n == 0 ? EIO : errno;
+    }
+    return 0;
+}
+#endif
+
+// Reads the settings file into data. Only a regular file (links followed) of at most
+// kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
+ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+{
+    data.clear();
+    const std::optional<QByteArray> path = systemPath(name);
+    if (!path) {
+        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
+        return ReadResult::Refused;
+    }
+#ifdef Q_OS_UNIX
+    Descriptor file{::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    struct stat st;
+    if (file.fd < 0) {
+        const int error = errno;
+        if (error == ENOENT && ::lstat(path->constData(), &st) != 0)
+            return ReadResult::Missing; // a dangling link is not missing
+        reason = error == ENOENT ? notRegularReason() : systemReason(error);
+        return ReadResult::Refused;
+    }
+    if (::fstat(file.fd, &st) != 0) {
+        reason = systemReason(errno);
+        return ReadResult::Refused;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        reason = notRegularReason();
+        return ReadResult::Refused;
+    }
+    // Read to the end, or to one byte past the limit for a file that grows meanwhile.
+    data.resize(qMin<qint64>(st.st_size, kMaxFileSize) + 1);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(file.fd, data.data() + done, size_t(data.size() - done));
+        if (n == 0)
+            break;
+        if (n < 0 && errno != EINTR) {
+            reason = systemReason(errno);
+            return ReadResult::Refused;
+        }
+        done += qMax<ssize_t>(n, 0);
+        if (done == data.size() && done <= kMaxFileSize)
+            data.resize(qMin<qsizetype>(done * 2, kMaxFileSize + 1));
+    }
+    if (done > kMaxFileSize) {
+        reason = tooLargeReason();
+        return ReadResult::Refused;
+    }
+    data.truncate(done);
+    return ReadResult::Read;
+#else
+    const QFileInfo info(name);
+    if (!info.exists() && !info.isSymLink())
+        return ReadResult::Missing;
+    if (!info.isFile() || info.size() > kMaxFileSize) {
+        reason = info.isFile() ? tooLargeReason() : notRegularReason();
+        return ReadResult::Refused;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return ReadResult::Refused;
+    }
+    data = file.read(kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || data.size() > kMaxFileSize) {
+        reason = data.size() > kMaxFileSize ? tooLargeReason() : file.errorString();
+        data.clear();
+        return ReadResult::Refused;
+    }
+    return ReadResult::Read;
+#endif
+}
+
+// Replaces the file at name with content, or leaves it as it was. Every write, the
+// flush to disk and the close are checked before the new file takes the old one's place.
+bool replaceFile(const QString &name, const QByteArray &content, QString &reason)
+{
+#ifdef Q_OS_UNIX
+    QByteArray target = *systemPath(name);
+    // Through a link, the file it points to is replaced, as an editor would do.
+    if (char *real = ::realpath(target.constData(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    struct stat old;
+    const bool existed = ::stat(target.constData(), &old) == 0;
+
+    QByteArray temp;
+    Descriptor file;
+    for (int attempt = 0; file.fd < 0 && attempt < 100; ++attempt) {
+        temp = target + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        file.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file.fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (file.fd < 0) {
+        reason = systemReason(errno);
+        return false;
+    }
+    int error = writeAll(file.fd, content);
+    if (!error && existed && ::fchmod(file.fd, old.st_mode & 07777) != 0)
+        error = errno;
+    if (!error && ::fsync(file.fd) != 0)
+        error = errno;
+    if (::close(file.fd) != 0 && !error)
+        error = errno;
+    file.fd = -1;
+    if (!error && ::rename(temp.constData(), target.constData()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temp.constData());
+        reason = systemReason(error);
+        return false;
+    }
+    return true;
+#else
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(content) != content.size() || !file.flush() || !file.commit()) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+#endif
+}
+
 } // namespace
 
 QString ClsIni::GetIni(const QString &wkSection, const QString &wkKey,
                        const QString &wkDefault) const
 {
-    if (IniName.isEmpty())
+    QByteArray data;
+    QString reason;
+    if (readFile(IniName, data, reason) != ReadResult::Read)
         return wkDefault;
-    QFile file(IniName);
-    if (!file.open(QIODevice::ReadOnly))
-        return wkDefault;
-    const Location loc = scan(file.readAll(), wkSection, wkKey);
+    const Location loc = scan(data, wkSection, wkKey);
     if (!loc.keyFound)
         return wkDefault;
 
@@ -122,67 +363,42 @@ QString ClsIni::GetIni(const QString &wkSection, const QString &wkKey,
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
         value.back() == value.front())
         value = value.sliced(1, value.size() - 2);
-    return value.toString();
+    // As the system's profile functions return it: up to the first NUL.
+    const qsizetype nul = value.indexOf(QChar(0));
+    return (nul < 0 ? value : value.first(nul)).toString();
 }
 
 bool ClsIni::PutIni(const QString &wkSection, const QString &wkKey, const QString &wkStr)
 {
-    if (IniName.isEmpty()) {
-        m_lastError = QStringLiteral("No settings file name is set");
-        return false;
-    }
-    // A line break would split the entry and inject lines into the file.
-    if (hasLineBreak(wkSection) || hasLineBreak(wkKey) || hasLineBreak(wkStr)) {
-        m_lastError = QStringLiteral("Section, key and value must not contain line breaks");
-        return false;
-    }
+    return PutIni(wkSection, {{wkKey, wkStr}});
+}
 
-    QByteArray data;
-    {
-        QFile in(IniName);
-        if (in.open(QIODevice::ReadOnly)) {
-            data = in.readAll();
-            if (in.error() != QFileDevice::NoError) {
-                m_lastError = in.errorString();
-                return false;
-            }
-        } else if (QFileInfo::exists(IniName)) {
-            m_lastError = in.errorString();
+bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString>> &wkValues)
+{
+    // A line break would split the entry and inject lines into the file; a NUL, or a
+    // character the file cannot hold, would not read back.
+    QList<QByteArray> values;
+    for (const auto &[key, value] : wkValues) {
+        const QString text = quoted(value);
+        values << encodeText(text);
+        if (hasLineBreak(wkSection) || hasLineBreak(key) || hasLineBreak(value)) {
+            m_lastError = QStringLiteral("改行を含む値は保存できません。");
+            return false;
+        }
+        if ((encodeText(wkSection) + encodeText(key) + values.back()).contains('\0') ||
+            decodeText(values.back()) != text) {
+            m_lastError = QStringLiteral("NUL など保存できない文字を含む値は保存できません。");
             return false;
         }
     }
 
-    QStringEncoder encode(QStringConverter::System, QStringConverter::Flag::Stateless);
-    const QByteArray value = encode(wkStr);
-    const QByteArray eol = eolOf(data);
-    const Location loc = scan(data, wkSection, wkKey);
-    QByteArray out;
-    if (loc.keyFound) {
-        // Keep "key =" and the blanks after it; replace the value and its trailing blanks.
-        // '=' and blanks are never trail bytes of a multibyte character in the code page.
-        qsizetype valueAt = data.indexOf('=', loc.anchor.begin) + 1;
-        while (valueAt < loc.anchor.textEnd && isBlank(uchar(data.at(valueAt))))
-            ++valueAt;
-        out = data.first(valueAt) + value + data.sliced(loc.anchor.textEnd);
-    } else {
-        const QByteArray entry = QByteArray(encode(wkKey)) + '=' + value + eol;
-        if (loc.sectionFound) {
-            const qsizetype at = loc.anchor.end;
-            const bool ended = data.at(at - 1) == '\n';
-            out = data.first(at) + (ended ? QByteArray() : eol) + entry + data.sliced(at);
-        } else {
-            out = data;
-            if (!out.isEmpty() && !out.endsWith('\n'))
-                out += eol;
-            out += '[' + QByteArray(encode(wkSection)) + ']' + eol + entry;
-        }
-    }
-
-    QSaveFile file(IniName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
-        m_lastError = file.errorString();
+    QByteArray data;
+    if (readFile(IniName, data, m_lastError) == ReadResult::Refused)
         return false;
-    }
+    for (qsizetype i = 0; i < wkValues.size(); ++i)
+        data = withValue(data, wkSection, wkValues.at(i).first, values.at(i));
+    if (!replaceFile(IniName, data, m_lastError))
+        return false;
     m_lastError.clear();
     return true;
 }

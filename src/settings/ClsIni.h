@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // Reader and writer of a private-profile ("INI") settings file.
 //
-// Text is in the system code page. Sections and keys match ignoring letter case;
-// a write changes only the value of one key line and keeps every other byte.
+// Text is in the system code page (on Unix UTF-8, bytes that are not UTF-8 kept as the
+// path codec keeps them). Sections and keys match ignoring letter case; a write changes
+// only the values of its key lines and keeps every other byte. Only a regular file of
+// at most 16 MiB is read or replaced; anything else at IniName reads as missing.
 class ClsIni
 {
 public:
@@ -13,15 +17,21 @@ public:
     QString IniName;
 
     // The value of wkKey in section wkSection, or wkDefault when the file,
-    // section or key is missing.
+    // section or key is missing. Surrounding blanks and one pair of surrounding quotes
+    // are taken off; the value ends at its first NUL.
     QString GetIni(const QString &wkSection, const QString &wkKey, const QString &wkDefault) const;
 
     // Writes wkStr as the value of wkKey in wkSection, creating the file, section
-    // or key as needed. Returns false, with the reason in LastError(), when the
-    // file could not be written; the existing file is then left as it was.
+    // or key as needed, so that GetIni gives back exactly wkStr. Returns false, with
+    // the reason in LastError(), when the value cannot be stored (a line break, a NUL)
+    // or the file could not be written; the existing file is then left byte for byte.
     bool PutIni(const QString &wkSection, const QString &wkKey, const QString &wkStr);
 
-    // The system's reason for the last failed PutIni.
+    // Writes every key and value of wkValues into wkSection at once: one read and one
+    // replacement of the file, so that all are written or none.
+    bool PutIni(const QString &wkSection, const QList<QPair<QString, QString>> &wkValues);
+
+    // Why the last PutIni failed.
     const QString &LastError() const { return m_lastError; }
 
 private:

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "dummy/FileError.h"
+#include "dummy/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "version.h"
@@ -40,7 +41,7 @@ template <class W> W *place(W *widget, const char *name, QRect geometry)
 }
 
 // The local files a drop carries, in its order, with native separators, from
-// element 1 on.
+// element 1 on. A URL whose path holds NUL names no file and is passed over.
 QStringList localFiles(const QMimeData *data)
 {
     QStringList paths{QString()};
@@ -49,8 +50,11 @@ QStringList localFiles(const QMimeData *data)
     const QList<QUrl> urls = data->urls();
     paths.reserve(urls.size() + 1);
     for (const QUrl &url : urls) {
-        if (url.isLocalFile())
-            paths << QDir::toNativeSeparators(url.toLocalFile());
+        if (url.isLocalFile()) {
+            const QString path = decodeFileUrl(url);
+            if (!path.contains(QChar(0)))
+                paths << path;
+        }
     }
     return paths;
 }
@@ -83,8 +87,9 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
         box.exec();
     };
     m_folderChooser = [](QWidget *parent, const QString &title) {
-        return QFileDialog::getExistingDirectory(parent, title, QString(),
-                                                 QFileDialog::ShowDirsOnly);
+        const QUrl folder = QFileDialog::getExistingDirectoryUrl(
+            parent, title, QUrl(), QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+        return folder.isLocalFile() ? decodeFileUrl(folder) : QString();
     };
 
     setObjectName(QStringLiteral("frmMain"));
@@ -176,9 +181,12 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     Form_Load();
 }
 
+// Empty when the executable's folder cannot be told; never a file in another folder.
 QString frmMain::defaultIniName()
 {
-    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    QString folder = executableFolder();
+    if (folder.isEmpty())
+        return {};
     if (!folder.endsWith(QDir::separator()))
         folder += QDir::separator();
     return folder + QStringLiteral("PORONBO.INI");
@@ -310,6 +318,10 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
         return;
     case IntakeResult::PrefixTooLong:
         tell(QMessageBox::Warning, QStringLiteral("頭文字は255文字以内で指定して下さい。"));
+        return;
+    case IntakeResult::PrefixBadCharacter:
+        tell(QMessageBox::Warning,
+             QStringLiteral("頭文字にファイル名に使えない文字が含まれています。"));
         return;
     case IntakeResult::Added:
         Picture1->hide();

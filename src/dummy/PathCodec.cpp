@@ -1,0 +1,204 @@
+#include "PathCodec.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#ifndef Q_OS_WIN
+namespace
+{
+
+bool isTrail(uchar b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence at the start of s, or 0 when it is not valid
+// (overlong forms, surrogates and values above U+10FFFF are not).
+qsizetype validSequence(QByteArrayView s)
+{
+    const uchar b0 = uchar(s[0]);
+    if (b0 < 0x80)
+        return 1;
+    qsizetype n = 0;
+    uchar low = 0x80, high = 0xBF; // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        low = b0 == 0xE0 ? 0xA0 : 0x80;
+        high = b0 == 0xED ? 0x9F : 0xBF;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        low = b0 == 0xF0 ? 0x90 : 0x80;
+        high = b0 == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (s.size() < n || uchar(s[1]) < low || uchar(s[1]) > high)
+        return 0;
+    for (qsizetype i = 2; i < n; ++i) {
+        if (!isTrail(uchar(s[i])))
+            return 0;
+    }
+    return n;
+}
+
+} // namespace
+#endif
+
+#ifdef Q_OS_WIN
+
+QByteArray encodePath(const QString &path)
+{
+    return path.toUtf8();
+}
+
+QString decodePath(QByteArrayView bytes)
+{
+    return QString::fromUtf8(bytes);
+}
+
+#else
+
+QByteArray encodePath(const QString &path)
+{
+    QByteArray out;
+    out.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t c = path.at(i).unicode();
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && i + 1 < path.size() &&
+                   QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+            const char32_t u = QChar::surrogateToUcs4(c, path.at(++i).unicode());
+            out += char(0xF0 | u >> 18);
+            out += char(0x80 | (u >> 12 & 0x3F));
+            out += char(0x80 | (u >> 6 & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out += char(c & 0xFF); // an escaped byte
+        } else if (QChar::isSurrogate(c)) {
+            out += '\0'; // no file name holds it; systemPath refuses it
+        } else {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+QString decodePath(QByteArrayView bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        // Runs of valid UTF-8 are decoded at once.
+        qsizetype end = i;
+        for (qsizetype n; end < bytes.size() && (n = validSequence(bytes.sliced(end))) > 0;)
+            end += n;
+        if (end > i)
+            out += QString::fromUtf8(bytes.sliced(i, end - i));
+        if (end < bytes.size())
+            out += QChar(char16_t(0xDC00 | uchar(bytes[end++])));
+        i = end;
+    }
+    return out;
+}
+
+#endif
+
+std::optional<QByteArray> systemPath(const QString &path)
+{
+    QByteArray bytes = encodePath(path);
+    if (bytes.isEmpty() || bytes.contains('\0'))
+        return std::nullopt;
+    return bytes;
+}
+
+QString refusedPathReason()
+{
+    return QStringLiteral("パスにファイル名に使えない文字（NUL など）が含まれています。");
+}
+
+QString displayPath(const QString &text)
+{
+    qsizetype i = 0;
+    const auto lone = [&](qsizetype at) {
+        const char16_t c = text.at(at).unicode();
+        if (QChar::isHighSurrogate(c))
+            return at + 1 >= text.size() || !QChar::isLowSurrogate(text.at(at + 1).unicode());
+        return QChar::isLowSurrogate(c) &&
+               (at == 0 || !QChar::isHighSurrogate(text.at(at - 1).unicode()));
+    };
+    while (i < text.size() && !lone(i))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString out = text;
+    for (; i < out.size(); ++i) {
+        if (lone(i))
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QString decodeFileUrl(const QUrl &url)
+{
+#ifdef Q_OS_UNIX
+    const QString path =
+        decodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    const QString host = url.host();
+    return host.isEmpty() || host == QLatin1String("localhost")
+               ? path
+               : QStringLiteral("//") + host + path;
+#else
+    return QDir::toNativeSeparators(url.toLocalFile());
+#endif
+}
+
+QString linkTargetFolder(const QString &linkPath)
+{
+#ifdef Q_OS_UNIX
+    const std::optional<QByteArray> link = systemPath(linkPath);
+    if (!link)
+        return {};
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::readlink(link->constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            return {};
+        if (n < target.size()) {
+            target.truncate(n);
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    const qsizetype slash = target.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    return decodePath(slash == 0 ? QByteArrayView("/") : QByteArrayView(target).first(slash));
+#else
+    Q_UNUSED(linkPath);
+    return {};
+#endif
+}
+
+QString executableFolder()
+{
+#ifdef Q_OS_LINUX
+    const QString folder = linkTargetFolder(QStringLiteral("/proc/self/exe"));
+    if (!folder.isEmpty())
+        return folder;
+#endif
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}

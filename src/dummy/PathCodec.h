@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+class QUrl;
+
+// Lossless conversion between paths as the program holds them and as the system takes them.
+//
+// On Unix a path is bytes, most often UTF-8 but not always (names unpacked from archives
+// carry Shift-JIS and other bytes). decodePath turns valid UTF-8 into characters and each
+// byte that is not part of valid UTF-8 into the lone surrogate U+DC80..U+DCFF; encodePath
+// turns those surrogates back into their bytes, so encodePath(decodePath(b)) == b for any b.
+// On Windows a path is UTF-16, as a QString holds it, and the system is handed the
+// QString itself; there the two functions convert plainly to and from UTF-8.
+//
+// Every path handed to the system goes through systemPath; every path read from the
+// system, a drop or the command line goes through decodePath or decodeFileUrl.
+
+QByteArray encodePath(const QString &path);
+QString decodePath(QByteArrayView bytes);
+
+// path encoded for a system call; nothing when it is empty or holds NUL, which would end
+// the name early and so name another file. A lone surrogate outside U+DC80..U+DCFF, which
+// no file name holds, is encoded as NUL and so refused too.
+std::optional<QByteArray> systemPath(const QString &path);
+
+// The reason given for a path that systemPath refuses.
+QString refusedPathReason();
+
+// text for display: lone surrogates become U+FFFD. Returns text itself when it has none.
+QString displayPath(const QString &text);
+
+// The local path of a file URL with native separators, losslessly: on Unix from the
+// URL's percent-encoded bytes (QUrl::toLocalFile would replace undecodable bytes).
+QString decodeFileUrl(const QUrl &url);
+
+// The folder of the running executable with native separators, read losslessly (on
+// Linux from /proc/self/exe); empty when it cannot be told.
+QString executableFolder();
+
+// The folder of the file that the link at linkPath points to; empty when it is no link.
+QString linkTargetFolder(const QString &linkPath);
