@@ -107,6 +107,7 @@ private slots:
         QCOMPARE(header->sectionSize(1), 200);
         QCOMPARE(m_window->size(), QSize(553, 314));
         QCOMPARE(child<QLineEdit>("txtInitial")->maxLength(), 255);
+        // Tests run where the executable's folder is writable.
         QCOMPARE(frmMain::defaultIniName(),
                  QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/PORONBO.INI"));
     }
@@ -148,6 +149,17 @@ private slots:
         click("cmdClear");
         QCOMPARE(m_window->makeList().count(), 0);
         QVERIFY(!child("Picture1")->isVisible());
+    }
+
+    void firstSaveMakesTheFolder()
+    {
+        open({}, QDir::toNativeSeparators(m_dir->filePath("config/poronbo/PORONBO.INI")));
+        drop(m_window.get(), {file("s.txt")});
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("config")));
+        click("cmdMake");
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(readFile(m_dir->filePath("config/poronbo/PORONBO.INI")),
+                 "[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=\nSIZEADD=0\n");
     }
 
     void failedSaveIsReported()

@@ -3,6 +3,7 @@
 #include "dummy/FileError.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
+#include "settings/IniLocation.h"
 #include "version.h"
 
 #include <QApplication>
@@ -178,10 +179,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
 
 QString frmMain::defaultIniName()
 {
-    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    if (!folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder + QStringLiteral("PORONBO.INI");
+    return settingsIniName();
 }
 
 QString frmMain::title()
@@ -345,6 +343,7 @@ void frmMain::cmdMake_Click()
         });
         MakeAll(m_list, work.progress());
     }
+    makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
     if (!SaveOptions(m_ini, options())) {
         tell(QMessageBox::Warning,
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")

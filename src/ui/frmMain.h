@@ -33,7 +33,7 @@ public:
     // Asks for a folder; returns it, or an empty text when cancelled.
     using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
 
-    // iniName is the settings file; by default the one beside the executable.
+    // iniName is the settings file; by default the one chosen at start-up.
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
