@@ -1,4 +1,5 @@
 #include "testutil.h"
+#include "ui/CommandLine.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -203,6 +204,69 @@ private slots:
         QCOMPARE(m_messages[2].first, QMessageBox::Critical);
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QStringList>("files"); // relative to the current folder
+        const auto row = [](const char *tag, QStringList arguments, CommandAction action,
+                            QStringList files) {
+            QTest::newRow(tag) << arguments << int(action) << files;
+        };
+        row("files", {"a", "b", "a"}, CommandAction::Run, {"a", "b", "a"});
+        row("help after a file", {"a", "--help"}, CommandAction::Help, {"a"});
+        row("version", {"--version", "x"}, CommandAction::Version, {"x"});
+        row("options end at --", {"--", "--help", "-"}, CommandAction::Run, {"--help", "-"});
+        row("short forms are files", {"-h", "-v"}, CommandAction::Run, {"-h", "-v"});
+        row("empty names nothing", {"", "./d/../c"}, CommandAction::Run, {"c"});
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QStringList, files);
+        QList<QByteArray> bytes{"poronbo"};
+        QList<Argument> given{Argument("poronbo")};
+        for (const QString &a : arguments) {
+            bytes << a.toUtf8();
+            given << Argument(a.toUtf8().constData());
+        }
+        std::vector<const char *> argv;
+        for (const QByteArray &b : bytes)
+            argv.push_back(b.constData());
+        QCOMPARE(int(requestedAction(int(argv.size()), argv.data())), action);
+        QStringList expected;
+        for (const QString &f : files)
+            expected << QDir::toNativeSeparators(QDir::currentPath() + "/" + f);
+        QCOMPARE(argumentFiles(given), expected);
+    }
+
+    // poronbo a b: once the window is up, a and b are rows, as after a drop.
+    void filesOnTheCommandLine()
+    {
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(m_dir->path());
+        file("a");
+        file("b");
+        const QStringList files =
+            argumentFiles({Argument("poronbo"), Argument("a"), Argument("b")});
+        QDir::setCurrent(before);
+        open();
+        openWhenShown(*m_window, files);
+        QCOMPARE(m_window->makeList().count(), 0);
+        QTRY_COMPARE(column(SubFileName), QStringList({"__退避__a", "__退避__b"}));
+        QCOMPARE(column(SubFilePath), QStringList(2, QDir::toNativeSeparators(m_dir->path())));
+        QVERIFY(!child("Picture1")->isVisible());
+
+        // The same message as a drop when no output folder is given.
+        child<QRadioButton>("optOutPath_1")->setChecked(true);
+        child<QLineEdit>("txtOutPath")->clear();
+        openWhenShown(*m_window, files);
+        QTRY_COMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].second, "作成場所を指定して下さい。");
     }
 
     void resizeThresholds_data()

@@ -257,12 +257,24 @@ void frmMain::dropEvent(QDropEvent *event)
         return; // no local file
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    takeDrop(paths);
+}
+
+void frmMain::openFiles(const QStringList &paths)
+{
+    if (!paths.isEmpty())
+        takeDrop(QStringList{QString()} + paths);
+}
+
+// Paths from element 1 on.
+void frmMain::takeDrop(const QStringList &Paths)
+{
     if (m_work) {
         // Taken in once the work in hand has ended, so that nothing interleaves.
-        m_pendingDrops.append(paths);
+        m_pendingDrops.append(Paths);
         return;
     }
-    guarded([&] { AddDroppedFiles(paths); });
+    guarded([&] { AddDroppedFiles(Paths); });
 }
 
 // The list, the hint panel and its text take drops as the window does.

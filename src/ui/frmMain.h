@@ -49,6 +49,9 @@ public:
         m_onProgress = std::move(onProgress);
     }
 
+    // Takes files (full paths) exactly as a drop on the window.
+    void openFiles(const QStringList &paths);
+
     void setMessageBox(MessageBox messageBox) { m_messageBox = std::move(messageBox); }
     void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
     const MakeList &makeList() const { return m_list; }
@@ -94,6 +97,7 @@ private:
     void cmdClear_Click();
     void cmdMake_Click();
     void takePendingDrops();
+    void takeDrop(const QStringList &Paths);
 
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);

@@ -1,0 +1,84 @@
+#include "ui/CommandLine.h"
+
+#include "ui/frmMain.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+QList<Argument> programArguments(int argc, char **argv)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return QCoreApplication::arguments();
+#else
+    QList<Argument> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
+    return arguments;
+#endif
+}
+
+QString argumentPath(const Argument &argument)
+{
+#ifdef Q_OS_WIN
+    const QString path = argument;
+#else
+    const QString path = QFile::decodeName(argument);
+#endif
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
+
+CommandAction requestedAction(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView a(argv[i]);
+        if (a == "--")
+            break;
+        if (a == "--help")
+            return CommandAction::Help;
+        if (a == "--version")
+            return CommandAction::Version;
+    }
+    return CommandAction::Run;
+}
+
+QStringList argumentFiles(const QList<Argument> &arguments)
+{
+    QStringList files;
+    bool options = true;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const Argument &a = arguments.at(i);
+        if (options && a == Argument("--"))
+            options = false;
+        else if (options && (a == Argument("--help") || a == Argument("--version")))
+            continue;
+        else if (!a.isEmpty()) // an empty one names no file
+            files << argumentPath(a);
+    }
+    return files;
+}
+
+void showCommandLineText(CommandAction action)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Opens the window and adds the files as if dropped on it."));
+    parser.addOption({QStringLiteral("help"), QStringLiteral("Displays this help.")});
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Displays version information.")});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Files to add."),
+                                 QStringLiteral("[--] [FILE...]"));
+    if (action == CommandAction::Help)
+        parser.showHelp(0);
+    parser.showVersion();
+}
+
+void openWhenShown(frmMain &window, const QStringList &files)
+{
+    if (files.isEmpty())
+        return;
+    QTimer::singleShot(0, &window, [&window, files] { window.openFiles(files); });
+}
