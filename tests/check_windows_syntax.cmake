@@ -1,5 +1,5 @@
 cmake_minimum_required(VERSION 3.21)
-# Compiles each translation unit under src/ for Windows in syntax-only mode.
+# Compiles each translation unit under src/ and tests/ for Windows in syntax-only mode.
 # -DCXX=<MinGW g++> -DUNITS=<folder of per-target lists> -DSOURCE_DIR=... -DBINARY_DIR=...
 # -DSTANDARD=<C++ standard>. Fails on any error or warning in the project's own code.
 set(targets)
@@ -46,7 +46,7 @@ foreach(target IN LISTS targets)
     endforeach()
 endforeach()
 
-file(GLOB_RECURSE all ${SOURCE_DIR}/src/*.cpp)
+file(GLOB_RECURSE all ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/tests/*.cpp)
 foreach(unit IN LISTS all)
     if(NOT unit IN_LIST checked)
         file(RELATIVE_PATH name ${SOURCE_DIR} ${unit})

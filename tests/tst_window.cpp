@@ -143,7 +143,8 @@ private slots:
         click("cmdMake");
         QCOMPARE(column(0), QStringList({"○"}));
         QCOMPARE(QFileInfo(m_dir->filePath("A_r(4).txt")).size(), 40);
-        QCOMPARE(readFile(ini()), "[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n");
+        QCOMPARE(readFile(ini()),
+                 newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n"));
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(m_progressShown, 0); // short work shows no progress
 
@@ -160,7 +161,7 @@ private slots:
         click("cmdMake");
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(readFile(m_dir->filePath("config/poronbo/PORONBO.INI")),
-                 "[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=\nSIZEADD=0\n");
+                 newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=\nSIZEADD=0\n"));
     }
 
     void failedSaveIsReported()
