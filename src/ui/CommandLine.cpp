@@ -8,6 +8,11 @@
 #include <QFile>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <string>
+#endif
+
 QList<Argument> programArguments(int argc, char **argv)
 {
 #ifdef Q_OS_WIN
@@ -25,11 +30,22 @@ QList<Argument> programArguments(int argc, char **argv)
 QString argumentPath(const Argument &argument)
 {
 #ifdef Q_OS_WIN
-    const QString path = argument;
+    QString path =
+        QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(argument)));
+    // "Send to" may pass 8.3 short names; a drop gives the long ones.
+    const std::wstring given = path.toStdWString();
+    const DWORD needed = GetLongPathNameW(given.c_str(), nullptr, 0);
+    if (needed > 0) {
+        std::wstring buffer(needed, L'\0');
+        const DWORD length = GetLongPathNameW(given.c_str(), buffer.data(), needed);
+        if (length > 0 && length < needed)
+            path = QString::fromWCharArray(buffer.data(), int(length));
+    }
+    return path;
 #else
     const QString path = QFile::decodeName(argument);
-#endif
     return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+#endif
 }
 
 CommandAction requestedAction(int argc, const char *const *argv)
