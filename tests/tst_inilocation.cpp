@@ -104,19 +104,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"plain"}); // nothing left behind
     }
-
-    void folderMadeOnce()
-    {
-        const QTemporaryDir dir;
-        const QString ini = native(dir.filePath("a/b/PORONBO.INI"));
-        makeIniFolder(ini);
-        QVERIFY(QFileInfo(dir.filePath("a/b")).isDir());
-        QVERIFY(!QFileInfo::exists(ini));
-        makeIniFolder(ini); // already there: nothing happens
-        makeFile(dir.filePath("f"));
-        makeIniFolder(native(dir.filePath("f/PORONBO.INI"))); // a file in the way stays
-        QCOMPARE(readFile(dir.filePath("f")), "x");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestIniLocation)
