@@ -1,12 +1,29 @@
+#include "ui/CommandLine.h"
 #include "ui/frmMain.h"
+#include "version.h"
 
 #include <QApplication>
 
+namespace
+{
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("poronbo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PORONBO_VERSION_TEXT));
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (const CommandAction action = requestedAction(argc, argv); action != CommandAction::Run) {
+        const QCoreApplication app(argc, argv); // no display needed
+        nameApplication();
+        showCommandLineText(action);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("poronbo"));
+    nameApplication();
     frmMain window;
     window.show();
+    openWhenShown(window, argumentFiles(programArguments(argc, argv)));
     return QApplication::exec();
 }

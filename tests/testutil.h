@@ -26,6 +26,15 @@ inline QString makeFile(const QString &path, qint64 size = 1, const QByteArray &
     return QDir::toNativeSeparators(path);
 }
 
+// text with the line ending a new settings file gets on this platform.
+inline QByteArray newFileLines(QByteArray text)
+{
+#ifdef Q_OS_WIN
+    text.replace("\n", "\r\n");
+#endif
+    return text;
+}
+
 inline QByteArray readFile(const QString &path)
 {
     QFile f(path);

@@ -14,6 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 // The first 8 bytes of every record (version 0.1.1), and the result standing for a FileError.
 static const QByteArray kHead = "*PBX" + QByteArray::fromHex("00000101");
@@ -150,6 +153,14 @@ private slots:
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
+            // On Windows a dot name is not hidden by itself, and QFile::link makes a .lnk
+            // shortcut: a file of its own, with its own size and time.
+#ifdef Q_OS_WIN
+        QVERIFY(SetFileAttributesW(p(".hidden.txt").toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
+        const bool linkIsFile = true;
+#else
+        const bool linkIsFile = false;
+#endif
         QVERIFY(QFile::link(p("src.txt"), p("link.txt")));
         QVERIFY(QFile::link(p("nowhere"), p("dangling")));
 #ifdef Q_OS_UNIX
@@ -167,6 +178,8 @@ private slots:
         }
 #ifdef Q_OS_UNIX
         setrlimit(RLIMIT_FSIZE, &old);
+#else
+        Q_UNUSED(sizeLimit);
 #endif
         QCOMPARE(got, result);
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
@@ -175,7 +188,11 @@ private slots:
         QCOMPARE(QFileInfo::exists(p("out.txt")), result == 0);
         if (result == 0) {
             QCOMPARE(MakeDummy(p(source), p("out.txt"), 6, false), qint16(-3));
-            QCOMPARE(readFile(p("out.txt")), kHead + "00000007    20211122235859\xFF\x01    ");
+            const QByteArray record = readFile(p("out.txt"));
+            if (linkIsFile && source == "link.txt")
+                QCOMPARE(record.first(8) + record.sliced(34), kHead + "\xFF\x01    ");
+            else
+                QCOMPARE(record, kHead + "00000007    20211122235859\xFF\x01    ");
         }
     }
 

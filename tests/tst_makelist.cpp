@@ -88,8 +88,10 @@ private slots:
             {"Bbig(1,234,567).bin", "bin", "1"});
         row("dot groups", "d/big.bin", 1234567, {true, "", "B", 1},
             {"Bbig(1.234.567).bin", "bin", "1"}, QLocale(QLocale::German));
+#ifndef Q_OS_WIN // a 3 GiB file costs nothing only where files are sparse by default
         row("3 GiB", "d/huge.iso", qint64(3) << 30, {true, "", "B", 1},
             {"Bhuge(3,221,225,472).iso", "iso", "1"});
+#endif
     }
 
     void naming()
@@ -234,7 +236,8 @@ private slots:
         o.OutPath = "  " + out + "  "; // edited after the intake: saved, trimmed
         QVERIFY(SaveOptions(settings, o));
         QCOMPARE(readFile(settings.IniName),
-                 "[SYSTEM]\nOUTPOS=0\nOUTPATH=" + out.toUtf8() + "\nINITIAL=P_\nSIZEADD=2\n");
+                 newFileLines("[SYSTEM]\nOUTPOS=0\nOUTPATH=" + out.toUtf8() +
+                              "\nINITIAL=P_\nSIZEADD=2\n"));
 
         // The four are saved together or not at all.
         const QByteArray saved = readFile(settings.IniName);

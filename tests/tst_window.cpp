@@ -1,5 +1,6 @@
 #include "dummy/PathCodec.h"
 #include "testutil.h"
+#include "ui/CommandLine.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -118,6 +119,7 @@ private slots:
         QCOMPARE(header->sectionSize(1), 200);
         QCOMPARE(m_window->size(), QSize(553, 314));
         QCOMPARE(child<QLineEdit>("txtInitial")->maxLength(), 255);
+        // Tests run where the executable's folder is writable.
         QCOMPARE(frmMain::defaultIniName(),
                  QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/PORONBO.INI"));
     }
@@ -152,13 +154,25 @@ private slots:
         click("cmdMake");
         QCOMPARE(column(0), QStringList({"○"}));
         QCOMPARE(QFileInfo(m_dir->filePath("A_r(4).txt")).size(), 40);
-        QCOMPARE(readFile(ini()), "[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n");
+        QCOMPARE(readFile(ini()),
+                 newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n"));
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(m_progressShown, 0); // short work shows no progress
 
         click("cmdClear");
         QCOMPARE(m_window->makeList().count(), 0);
         QVERIFY(!child("Picture1")->isVisible());
+    }
+
+    void firstSaveMakesTheFolder()
+    {
+        open({}, QDir::toNativeSeparators(m_dir->filePath("config/poronbo/PORONBO.INI")));
+        drop(m_window.get(), {file("s.txt")});
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("config")));
+        click("cmdMake");
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(readFile(m_dir->filePath("config/poronbo/PORONBO.INI")),
+                 newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=\nSIZEADD=0\n"));
     }
 
     void failedSaveIsReported()
@@ -243,6 +257,69 @@ private slots:
         QCOMPARE(::access(dir + "__退避__\xff\xfe.bin", F_OK), 0);
     }
 #endif
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QStringList>("files"); // relative to the current folder
+        const auto row = [](const char *tag, QStringList arguments, CommandAction action,
+                            QStringList files) {
+            QTest::newRow(tag) << arguments << int(action) << files;
+        };
+        row("files", {"a", "b", "a"}, CommandAction::Run, {"a", "b", "a"});
+        row("help after a file", {"a", "--help"}, CommandAction::Help, {"a"});
+        row("version", {"--version", "x"}, CommandAction::Version, {"x"});
+        row("options end at --", {"--", "--help", "-"}, CommandAction::Run, {"--help", "-"});
+        row("short forms are files", {"-h", "-v"}, CommandAction::Run, {"-h", "-v"});
+        row("empty names nothing", {"", "./d/../c"}, CommandAction::Run, {"c"});
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QStringList, files);
+        QList<QByteArray> bytes{"poronbo"};
+        QList<Argument> given{Argument("poronbo")};
+        for (const QString &a : arguments) {
+            bytes << a.toUtf8();
+            given << Argument(a.toUtf8().constData());
+        }
+        std::vector<const char *> argv;
+        for (const QByteArray &b : bytes)
+            argv.push_back(b.constData());
+        QCOMPARE(int(requestedAction(int(argv.size()), argv.data())), action);
+        QStringList expected;
+        for (const QString &f : files)
+            expected << QDir::toNativeSeparators(QDir::currentPath() + "/" + f);
+        QCOMPARE(argumentFiles(given), expected);
+    }
+
+    // poronbo a b: once the window is up, a and b are rows, as after a drop.
+    void filesOnTheCommandLine()
+    {
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(m_dir->path());
+        file("a");
+        file("b");
+        const QStringList files =
+            argumentFiles({Argument("poronbo"), Argument("a"), Argument("b")});
+        QDir::setCurrent(before);
+        open();
+        openWhenShown(*m_window, files);
+        QCOMPARE(m_window->makeList().count(), 0);
+        QTRY_COMPARE(column(SubFileName), QStringList({"__退避__a", "__退避__b"}));
+        QCOMPARE(column(SubFilePath), QStringList(2, QDir::toNativeSeparators(m_dir->path())));
+        QVERIFY(!child("Picture1")->isVisible());
+
+        // The same message as a drop when no output folder is given.
+        child<QRadioButton>("optOutPath_1")->setChecked(true);
+        child<QLineEdit>("txtOutPath")->clear();
+        openWhenShown(*m_window, files);
+        QTRY_COMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].second, "作成場所を指定して下さい。");
+    }
 
     void resizeThresholds_data()
     {

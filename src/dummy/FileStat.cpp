@@ -15,6 +15,56 @@
 #endif
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
+#include <string>
+
+namespace
+{
+
+// path as Windows' wide-character functions take it past MAX_PATH: absolute, with
+// backslashes, behind the \\?\ (or \\?\UNC\) prefix.
+std::wstring longPath(const QString &path)
+{
+    QString native = QDir::toNativeSeparators(path);
+    if (!native.startsWith(QLatin1String("\\\\?\\")) &&
+        !native.startsWith(QLatin1String("\\\\.\\"))) {
+        native = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        if (native.startsWith(QLatin1String("\\\\")))
+            native = QLatin1String("\\\\?\\UNC\\") + native.sliced(2);
+        else
+            native = QLatin1String("\\\\?\\") + native;
+    }
+    return native.toStdWString();
+}
+
+// The directory entry itself, as Explorer lists it: a .lnk shortcut (which QFileInfo
+// would follow) is a file with its own size and time.
+FileStat probeEntry(const QString &path)
+{
+    FileStat result;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(longPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        result.error = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                               error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH
+                           ? ENOENT
+                       : error == ERROR_ACCESS_DENIED ? EACCES
+                                                      : int(error);
+        return result;
+    }
+    result.exists = true;
+    result.isFile = !(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    result.isHidden =
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    result.size = qint64(quint64(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    // 100 ns intervals since 1601-01-01 UTC.
+    const qint64 ticks = qint64(quint64(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                                data.ftLastWriteTime.dwLowDateTime) -
+                         Q_INT64_C(116444736000000000);
+    result.modifiedMSecs = ticks >= 0 ? ticks / 10000 : (ticks - 9999) / 10000;
+    return result;
+}
+
+} // namespace
 #endif
 
 FileStat probeFile(const QString &path)
@@ -42,6 +92,12 @@ FileStat probeFile(const QString &path)
     result.modifiedMSecs = secs > most    ? std::numeric_limits<qint64>::max()
                            : secs < -most ? std::numeric_limits<qint64>::min()
                                           : secs * 1000;
+#elif defined(Q_OS_WIN)
+    if (!systemPath(path)) {
+        result.error = path.isEmpty() ? ENOENT : EINVAL;
+        return result;
+    }
+    result = probeEntry(path);
 #else
     const QFileInfo info(path);
     if (!systemPath(path) || !info.exists()) {
@@ -51,12 +107,6 @@ FileStat probeFile(const QString &path)
     result.exists = true;
     result.isFile = info.isFile();
     result.isHidden = info.isHidden();
-#ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(
-        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()));
-    result.isHidden = result.isHidden || (attributes != INVALID_FILE_ATTRIBUTES &&
-                                          (attributes & FILE_ATTRIBUTE_SYSTEM));
-#endif
     result.size = info.size();
     result.modifiedMSecs = info.lastModified().toMSecsSinceEpoch();
 #endif

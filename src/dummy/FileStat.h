@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
-// What one look at a path tells, following links. Nothing is opened.
+// What one look at a path tells. Nothing is opened. Symbolic links are followed on
+// Unix; on Windows the entry itself is read, as Explorer lists it, so that a .lnk
+// shortcut is a file with its own size and time.
 struct FileStat {
     bool exists = false;
     bool isFile = false;   // a regular file

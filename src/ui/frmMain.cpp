@@ -4,6 +4,7 @@
 #include "dummy/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
+#include "settings/IniLocation.h"
 #include "version.h"
 
 #include <QApplication>
@@ -181,15 +182,9 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     Form_Load();
 }
 
-// Empty when the executable's folder cannot be told; never a file in another folder.
 QString frmMain::defaultIniName()
 {
-    QString folder = executableFolder();
-    if (folder.isEmpty())
-        return {};
-    if (!folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder + QStringLiteral("PORONBO.INI");
+    return settingsIniName();
 }
 
 QString frmMain::title()
@@ -267,12 +262,24 @@ void frmMain::dropEvent(QDropEvent *event)
         return; // no local file
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    takeDrop(paths);
+}
+
+void frmMain::openFiles(const QStringList &paths)
+{
+    if (!paths.isEmpty())
+        takeDrop(QStringList{QString()} + paths);
+}
+
+// Paths from element 1 on.
+void frmMain::takeDrop(const QStringList &Paths)
+{
     if (m_work) {
         // Taken in once the work in hand has ended, so that nothing interleaves.
-        m_pendingDrops.append(paths);
+        m_pendingDrops.append(Paths);
         return;
     }
-    guarded([&] { AddDroppedFiles(paths); });
+    guarded([&] { AddDroppedFiles(Paths); });
 }
 
 // The list, the hint panel and its text take drops as the window does.
@@ -357,6 +364,7 @@ void frmMain::cmdMake_Click()
         });
         MakeAll(m_list, work.progress());
     }
+    makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
     if (!SaveOptions(m_ini, options())) {
         tell(QMessageBox::Warning,
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")

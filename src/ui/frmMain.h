@@ -33,7 +33,7 @@ public:
     // Asks for a folder; returns it, or an empty text when cancelled.
     using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
 
-    // iniName is the settings file; by default the one beside the executable.
+    // iniName is the settings file; by default the one chosen at start-up.
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
@@ -48,6 +48,9 @@ public:
     {
         m_onProgress = std::move(onProgress);
     }
+
+    // Takes files (full paths) exactly as a drop on the window.
+    void openFiles(const QStringList &paths);
 
     void setMessageBox(MessageBox messageBox) { m_messageBox = std::move(messageBox); }
     void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
@@ -94,6 +97,7 @@ private:
     void cmdClear_Click();
     void cmdMake_Click();
     void takePendingDrops();
+    void takeDrop(const QStringList &Paths);
 
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);

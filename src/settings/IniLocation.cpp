@@ -1,0 +1,95 @@
+#include "settings/IniLocation.h"
+
+#include "dummy/FileStat.h"
+#include "dummy/PathCodec.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#else
+#include <QTemporaryFile>
+#endif
+
+namespace
+{
+
+const QString IniFile = QStringLiteral("PORONBO.INI");
+
+// folder, one separator, then the file name; a root folder already ends in one.
+QString joined(const QString &folder, const QString &name)
+{
+    QString path = QDir::toNativeSeparators(folder);
+    if (!path.endsWith(QDir::separator()))
+        path += QDir::separator();
+    return path + name;
+}
+
+} // namespace
+
+bool isWritableFolder(const QString &folder)
+{
+    const FileStat stat = probeFile(folder);
+    if (!stat.exists || stat.isFile)
+        return false;
+#ifdef Q_OS_UNIX
+    // Permissions of the effective user, a read-only mount included; nothing is written.
+    const std::optional<QByteArray> name = systemPath(folder);
+    return name && ::faccessat(AT_FDCWD, name->constData(), W_OK | X_OK, AT_EACCESS) == 0;
+#else
+    // Access lists decide on Windows: try a file of our own, removed again at once.
+    QTemporaryFile probe(joined(folder, QStringLiteral("poronbo-XXXXXX.tmp")));
+    return probe.open();
+#endif
+}
+
+bool isAppBundleFolder(const QString &folder)
+{
+    QString path = QDir::fromNativeSeparators(folder);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const QStringList parts = path.split(QLatin1Char('/'));
+    return parts.size() >= 3 && parts.at(parts.size() - 1) == QLatin1String("MacOS") &&
+           parts.at(parts.size() - 2) == QLatin1String("Contents") &&
+           parts.at(parts.size() - 3).endsWith(QLatin1String(".app"), Qt::CaseInsensitive) &&
+           parts.at(parts.size() - 3).size() > 4;
+}
+
+QString chooseIniName(const IniPlaces &places,
+                      const std::function<bool(const QString &folder)> &writable)
+{
+    // An executable folder that cannot be told never stands for the root folder.
+    if (places.exeFolder.isEmpty())
+        return places.userFolder.isEmpty() ? QString() : joined(places.userFolder, IniFile);
+    const QString beside = joined(places.exeFolder, IniFile);
+    if (places.userFolder.isEmpty())
+        return beside;
+    if (!places.inAppBundle && (probeFile(beside).exists || writable(places.exeFolder)))
+        return beside;
+    return joined(places.userFolder, IniFile);
+}
+
+QString settingsIniName()
+{
+    static const QString name = [] {
+        IniPlaces places;
+        places.exeFolder = executableFolder();
+        places.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#ifdef Q_OS_MACOS
+        places.inAppBundle = isAppBundleFolder(places.exeFolder);
+#endif
+        return chooseIniName(places, isWritableFolder);
+    }();
+    return name;
+}
+
+void makeIniFolder(const QString &iniName)
+{
+    const QString folder = QFileInfo(iniName).path();
+    if (!QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+}

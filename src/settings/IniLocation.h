@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Where the settings file PORONBO.INI lives.
+//
+// Beside the executable when a PORONBO.INI is already there or the user may write in
+// that folder (portable use); otherwise in the per-user configuration folder. Inside a
+// macOS application bundle always in the per-user folder.
+
+// Whether the current user may create files in folder.
+bool isWritableFolder(const QString &folder);
+
+// Whether folder is the executable folder of a macOS application bundle
+// (".../Name.app/Contents/MacOS").
+bool isAppBundleFolder(const QString &folder);
+
+struct IniPlaces {
+    QString exeFolder;  // the executable's folder
+    QString userFolder; // the per-user configuration folder; empty when there is none
+    bool inAppBundle = false;
+};
+
+// The settings file for places, asking writable about the executable's folder only.
+QString chooseIniName(const IniPlaces &places,
+                      const std::function<bool(const QString &folder)> &writable);
+
+// The settings file of this process: decided on the first call (at start-up) from the
+// executable's folder and QStandardPaths::AppConfigLocation, then kept.
+QString settingsIniName();
+
+// Creates the folder that is to hold iniName when it is missing. When it cannot, the
+// save that follows fails and tells why.
+void makeIniFolder(const QString &iniName);

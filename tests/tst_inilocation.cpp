@@ -1,0 +1,113 @@
+#include "settings/IniLocation.h"
+#include "testutil.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+class TestIniLocation : public QObject
+{
+    Q_OBJECT
+
+    static QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+
+private slots:
+    // Tests run as root in CI, where every folder is writable: the check is injected.
+    void choose_data()
+    {
+        QTest::addColumn<bool>("iniThere");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("bundle");
+        QTest::addColumn<bool>("hasUserFolder");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("writable folder") << false << true << false << true << true;
+        QTest::newRow("read-only folder") << false << false << false << true << false;
+        QTest::newRow("file already there") << true << false << false << true << true;
+        QTest::newRow("bundle, writable, file there") << true << true << true << true << false;
+        QTest::newRow("no user folder") << false << false << false << false << true;
+    }
+
+    void choose()
+    {
+        QFETCH(bool, iniThere);
+        QFETCH(bool, writable);
+        QFETCH(bool, bundle);
+        QFETCH(bool, hasUserFolder);
+        QFETCH(bool, beside);
+        const QTemporaryDir dir;
+        const QString exe = native(dir.filePath("bin"));
+        const QString user = native(dir.filePath("config/poronbo"));
+        QDir().mkpath(exe);
+        if (iniThere)
+            makeFile(exe + "/PORONBO.INI");
+        QStringList asked;
+        const QString name =
+            chooseIniName({exe, hasUserFolder ? user : QString(), bundle}, [&](const QString &f) {
+                asked << f;
+                return writable;
+            });
+        QCOMPARE(name, native((beside ? exe : user) + "/PORONBO.INI"));
+        QVERIFY(asked.isEmpty() || asked == QStringList{exe});
+        QVERIFY(!QFileInfo::exists(user)); // made by the first save, not by the choice
+    }
+
+    void rootFolderHasOneSeparator()
+    {
+        const auto yes = [](const QString &) { return true; };
+        QCOMPARE(chooseIniName({QDir::rootPath(), native("/u"), false}, yes),
+                 native(QDir::rootPath() + "PORONBO.INI"));
+        QCOMPARE(chooseIniName({native("/x"), native("/u/"), true}, yes), native("/u/PORONBO.INI"));
+        // An executable folder that cannot be told is never taken for the root.
+        QCOMPARE(chooseIniName({QString(), native("/u"), false}, yes), native("/u/PORONBO.INI"));
+        QCOMPARE(chooseIniName({QString(), QString(), false}, yes), QString());
+    }
+
+    void bundleFolder_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("bundle");
+        QTest::newRow("bundle") << "/Applications/Poronbo.app/Contents/MacOS" << true;
+        QTest::newRow("trailing slash") << "/A/Poronbo.app/Contents/MacOS/" << true;
+        QTest::newRow("no .app") << "/opt/Contents/MacOS" << false;
+        QTest::newRow("bare .app") << "/.app/Contents/MacOS" << false;
+        QTest::newRow("inside Resources") << "/A/P.app/Contents/Resources" << false;
+        QTest::newRow("plain") << "/usr/bin" << false;
+    }
+
+    void bundleFolder()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, bundle);
+        QCOMPARE(isAppBundleFolder(folder), bundle);
+        QCOMPARE(isAppBundleFolder(native(folder)), bundle);
+    }
+
+    void writableFolder()
+    {
+        const QTemporaryDir dir;
+        QVERIFY(isWritableFolder(dir.path()));
+#ifdef Q_OS_UNIX
+        // Root may write anywhere, so only another user sees the permission refuse.
+        if (geteuid() != 0) {
+            const QString locked = dir.filePath("locked");
+            QVERIFY(QDir().mkdir(locked));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+            QVERIFY(!isWritableFolder(locked));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+            QVERIFY(!isWritableFolder(locked)); // no search permission
+            QDir().rmdir(locked);
+        }
+#endif
+        QVERIFY(!isWritableFolder(dir.filePath("missing")));
+        QVERIFY(!isWritableFolder(makeFile(dir.filePath("plain"))));
+        QVERIFY(!isWritableFolder(QString()));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{"plain"}); // nothing left behind
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniLocation)
+#include "tst_inilocation.moc"
