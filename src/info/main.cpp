@@ -18,10 +18,11 @@ namespace
 const char Usage[] = R"usage(Usage: poronbo-info [--json] [--check [FOLDER]] PATH...
 
 Reads each PATH as a dummy and prints one line for it, fields separated by tabs:
-the dummy's path, its source's name, the source's size in bytes, its modified
-time (YYYY-MM-DD HH:MM:SS, local), the version that wrote the dummy, the prefix
-length and the size flag (1 when the name carries the size). Control characters
-in names show as "?"; --json gives them exactly.
+the dummy's path, its source's name, the source's size in bytes (only its low
+32 bits when the name does not carry it), its modified time (YYYY-MM-DD
+HH:MM:SS, local), the version that wrote the dummy, the prefix length and the
+size flag (1 when the name carries the size). Control characters in names show
+as "?"; --json gives them exactly.
 
   --json            one JSON object per line, with the keys dummy, source_name,
                     size, modified, version, prefix_length and size_in_name
