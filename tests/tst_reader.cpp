@@ -237,6 +237,12 @@ private slots:
         QCOMPARE(run({"--check", tmp.filePath("nowhere"), dummies[0]}, 2), "");
         QCOMPARE(run({"--json"}, 2), "");
         QCOMPARE(run({"--version"}, 0), "poronbo-info " PORONBO_VERSION_TEXT "\n");
+#ifdef Q_OS_LINUX
+        QProcess full; // an output that cannot be written is a failure
+        full.setStandardOutputFile("/dev/full");
+        full.start(PORONBO_INFO, {dummies[0]});
+        QVERIFY(full.waitForFinished() && full.exitCode() == 1);
+#endif
     }
 };
 

@@ -38,7 +38,8 @@ as "?"; --json gives them exactly.
   --                the arguments after it are paths
 
 Exit status: 0 when every PATH is a dummy, 1 when any is not (why, on standard
-error; the others are still reported), 2 for a usage error.
+error; the others are still reported) or the output cannot be written, 2 for a
+usage error.
 )usage";
 
 struct Options {
@@ -199,6 +200,10 @@ int main(int argc, char *argv[])
         if (options.check)
             c = check(*info, options.folder.isEmpty() ? folderOf(path) : options.folder);
         out << line(path, *info, c, options.json) << Qt::endl;
+    }
+    if (out.status() != QTextStream::Ok) { // a full disk or a closed pipe
+        err << "poronbo-info: cannot write the output" << Qt::endl;
+        return 1;
     }
     return status;
 }
