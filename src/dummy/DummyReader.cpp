@@ -70,7 +70,7 @@ std::optional<qint64> groupNumber(QStringView text)
 // name without its size group, which must agree with sizeLow; size is the group's number.
 std::optional<QString> withoutSizeGroup(const QString &name, quint32 sizeLow, qint64 &size)
 {
-    // Before the last "." (the group's own separators may be dots only when it ends the name).
+    // Right before the last "."; or ending a name that had no "." (its separators may be dots).
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     qsizetype close = -1;
     if (dot > 0 && name.at(dot - 1) == QLatin1Char(')'))
