@@ -1,0 +1,218 @@
+// poronbo-info: tells what each dummy file stands for and whether its source is there.
+
+#include "dummy/DummyReader.h"
+#include "dummy/FileStat.h"
+#include "dummy/PathCodec.h"
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace
+{
+
+const char Usage[] = R"usage(Usage: poronbo-info [--json] [--check [FOLDER]] PATH...
+
+Reads each PATH as a dummy and prints one line for it, fields separated by tabs:
+the dummy's path, its source's name, the source's size in bytes (only its low
+32 bits when the name does not carry it), its modified time (YYYY-MM-DD
+HH:MM:SS, local), the version that wrote the dummy, the prefix length and the
+size flag (1 when the name carries the size). Control characters in names show
+as "?"; --json gives them exactly.
+
+  --json            one JSON object per line, with the keys dummy, source_name,
+                    size, modified, version, prefix_length and size_in_name
+  --check [FOLDER]  look for each source in FOLDER, or beside its dummy when
+                    FOLDER is left out, and add "matches" (name, size and time
+                    to the second agree), "differs (size, time)" or "missing";
+                    JSON adds source, check and differs. The argument after
+                    --check is FOLDER unless it is an existing file (a dummy is
+                    never a folder) or starts with "-"; --check=FOLDER is always
+                    a folder
+  -h, --help        show this help
+  -v, --version     show the version
+  --                the arguments after it are paths
+
+Exit status: 0 when every PATH is a dummy, 1 when any is not (why, on standard
+error; the others are still reported) or the output cannot be written, 2 for a
+usage error.
+)usage";
+
+struct Options {
+    bool json = false;
+    bool check = false;
+    QString folder; // empty: each dummy's own folder
+    QStringList paths;
+};
+
+// Parses arguments; returns an exit status when the program should stop.
+std::optional<int> parse(const QStringList &args, Options &o, QTextStream &out, QTextStream &err)
+{
+    const auto usage = [&err](const QString &why) {
+        err << "poronbo-info: " << why << "\nTry 'poronbo-info --help'.\n";
+        return 2;
+    };
+    bool optionsEnd = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (optionsEnd || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            o.paths << a;
+        } else if (a == QLatin1String("--")) {
+            optionsEnd = true;
+        } else if (a == QLatin1String("--json")) {
+            o.json = true;
+        } else if (a == QLatin1String("--check") || a.startsWith(QLatin1String("--check="))) {
+            o.check = true;
+            if (a.size() > 7) {
+                o.folder = a.mid(8);
+            } else if (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1Char('-'))) {
+                const FileStat next = probeFile(args.at(i + 1));
+                if (!next.exists || !next.isFile)
+                    o.folder = args.at(++i);
+            }
+            if (a.size() > 7 || !o.folder.isEmpty()) {
+                const FileStat folder = probeFile(o.folder);
+                if (!folder.exists || folder.isFile)
+                    return usage(QStringLiteral("--check: not a folder: ") + o.folder);
+            }
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            out << Usage;
+            return 0;
+        } else if (a == QLatin1String("-v") || a == QLatin1String("--version")) {
+            out << "poronbo-info " PORONBO_VERSION_TEXT "\n";
+            return 0;
+        } else {
+            return usage(QStringLiteral("unknown option ") + a);
+        }
+    }
+    if (o.paths.isEmpty())
+        return usage(QStringLiteral("no PATH given"));
+    return {};
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype cut = QDir::fromNativeSeparators(path).lastIndexOf(QLatin1Char('/'));
+    return cut < 0 ? QStringLiteral(".") : cut == 0 ? QStringLiteral("/") : path.left(cut);
+}
+
+struct Check {
+    QString source;      // the path looked at
+    QString result;      // matches, differs or missing
+    QStringList differs; // size, time, not a file
+};
+
+Check check(const DummyInfo &info, const QString &folder)
+{
+    Check c;
+    c.source = QDir::toNativeSeparators(QDir(folder).filePath(info.sourceName));
+    const FileStat source = probeFile(c.source);
+    if (!source.exists) {
+        c.result = QStringLiteral("missing");
+        return c;
+    }
+    if (!source.isFile) {
+        c.differs << QStringLiteral("not a file");
+    } else {
+        // The name carries the whole size; the record only its low 32 bits.
+        if (info.sizeFlag ? source.size != info.size : quint32(source.size) != info.sizeLow)
+            c.differs << QStringLiteral("size");
+        if (localWallClock(source.modifiedMSecs) != info.modified)
+            c.differs << QStringLiteral("time");
+    }
+    c.result = c.differs.isEmpty() ? QStringLiteral("matches") : QStringLiteral("differs");
+    return c;
+}
+
+// text with control characters shown as "?", so that one dummy takes one line.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
+QString line(const QString &path, const DummyInfo &info, const std::optional<Check> &c, bool json)
+{
+    if (json) {
+        QJsonObject o{{QStringLiteral("dummy"), path},
+                      {QStringLiteral("source_name"), info.sourceName},
+                      {QStringLiteral("size"), info.size},
+                      {QStringLiteral("modified"), info.modifiedText()},
+                      {QStringLiteral("version"), info.version()},
+                      {QStringLiteral("prefix_length"), info.prefixLen},
+                      {QStringLiteral("size_in_name"), info.sizeFlag}};
+        if (c) {
+            o.insert(QStringLiteral("source"), c->source);
+            o.insert(QStringLiteral("check"), c->result);
+            if (!c->differs.isEmpty())
+                o.insert(QStringLiteral("differs"), QJsonArray::fromStringList(c->differs));
+        }
+        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
+    QStringList fields{printable(path),
+                       printable(info.sourceName),
+                       QString::number(info.size),
+                       info.modifiedText(),
+                       info.version(),
+                       QString::number(info.prefixLen),
+                       QString::number(int(info.sizeFlag))};
+    if (c) {
+        fields << (c->differs.isEmpty()
+                       ? c->result
+                       : c->result + QLatin1String(" (") + c->differs.join(QLatin1String(", ")) +
+                             QLatin1Char(')'));
+    }
+    return fields.join(QLatin1Char('\t'));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("poronbo-info"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PORONBO_VERSION_TEXT));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    Options options;
+    // Arguments keep their bytes on Unix, as names that are not UTF-8 need.
+#ifdef Q_OS_WIN
+    const QStringList arguments = QCoreApplication::arguments();
+#else
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << decodePath(argv[i]);
+#endif
+    if (const std::optional<int> status = parse(arguments, options, out, err))
+        return *status;
+
+    int status = 0;
+    for (const QString &arg : std::as_const(options.paths)) {
+        const QString path = QDir::toNativeSeparators(arg);
+        QString reason;
+        const std::optional<DummyInfo> info = readDummy(path, reason);
+        if (!info) {
+            out.flush();
+            err << "poronbo-info: " << path << ": not a dummy: " << reason << Qt::endl;
+            status = 1;
+            continue;
+        }
+        std::optional<Check> c;
+        if (options.check)
+            c = check(*info, options.folder.isEmpty() ? folderOf(path) : options.folder);
+        out << line(path, *info, c, options.json) << Qt::endl;
+    }
+    if (out.status() != QTextStream::Ok) { // a full disk or a closed pipe
+        err << "poronbo-info: cannot write the output" << Qt::endl;
+        return 1;
+    }
+    return status;
+}

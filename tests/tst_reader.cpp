@@ -1,0 +1,250 @@
+#include "dummy/DummyReader.h"
+#include "dummy/modMain.h"
+#include "makelist/Intake.h"
+#include "testutil.h"
+#include "version.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace
+{
+const QDateTime Noon(QDate(2023, 11, 5), QTime(12, 34, 56));
+const qint64 Big = (qint64(1) << 32) + 1;
+
+// The first row the intake makes of paths that does not read back as its source, in each
+// locale with each prefix and size option; empty when all do. With makeIn, each is read
+// from the dummy the maker writes in a new folder there, else from the record made for it.
+QString misreadRow(const QStringList &paths, const QList<QLocale> &locales,
+                   const QStringList &prefixes, const QList<int> &sizeChecks,
+                   const QString &makeIn = {})
+{
+    int n = 0;
+    for (const QLocale &locale : locales) {
+        for (const QString &prefix : prefixes) {
+            for (const int sizeCheck : sizeChecks) {
+                const QString out = makeIn.isEmpty() ? "" : makeIn + "/" + QString::number(++n);
+                MakeList list;
+                AddDroppedFiles(list, {out.isEmpty(), out, prefix, sizeCheck},
+                                QStringList{QString()} + paths, locale);
+                for (int r = 1; r <= list.count(); ++r) {
+                    const MakeItem &row = list.item(r);
+                    const QString &name = row.SubItems[SubFileName - 1];
+                    const qint64 size = QFileInfo(row.Tag).size();
+                    QByteArray bytes =
+                        DummyHeader::make(size, Noon, row.InitialLen, row.SizeAdd).toBytes();
+                    if (!out.isEmpty()) {
+                        QDir().mkpath(out);
+                        MakeDummy(row.Tag, out + "/" + name, row.InitialLen, row.SizeAdd);
+                        bytes = readFile(out + "/" + name);
+                    }
+                    QString reason;
+                    const auto info = parseDummy(bytes, name, reason);
+                    if (!info || info->sourceName != QFileInfo(row.Tag).fileName() ||
+                        info->size != (row.SizeAdd ? size : size & 0xFFFFFFFF) ||
+                        info->modified != QDateTime(Noon.date(), Noon.time(), QTimeZone::utc()))
+                        return locale.name() + " " + name + ": " +
+                               (info ? info->sourceName + " " + QString::number(info->size)
+                                     : reason);
+                }
+            }
+        }
+    }
+    return {};
+}
+} // namespace
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Made through the intake and the maker, every dummy gives back its source's name and size.
+    void roundTrip()
+    {
+        const QTemporaryDir tmp;
+        for (const qint64 size : {0ll, 1ll, 999ll, 1000ll, Big}) {
+            QStringList paths;
+            for (const char *name : {"report.txt", "a.b.tar.gz", "README", "scan(123).pdf",
+                                     "x().txt", "v(1,000)", "a.b(5)", "1.234", "写真 2024年.jpeg"})
+                paths << makeFile(tmp.filePath(QString::number(size) + "/" + name), size, "x",
+                                  Noon);
+            const QList<QLocale> locales{QLocale("en_US"), QLocale("ja_JP"), QLocale("de_DE"),
+                                         QLocale("fr_FR")};
+            QCOMPARE(misreadRow(paths, locales, {"", "v1.0_", "(", "P"}, {0, 1},
+                                tmp.filePath(QString::number(size) + "out")),
+                     QString());
+        }
+    }
+
+    // The list of names the maker makes ambiguous is empty: it puts the size only before
+    // the last "." of the prefixed name, or at its end when that has none, so only the
+    // bracket pair there can be the size. Checked for every name of up to 4 characters
+    // from look-alikes: leading dots, brackets and digits of its own, "," and "." as in
+    // the size's groups.
+    void noNameIsAmbiguous()
+    {
+        const QTemporaryDir tmp;
+        QStringList names{""}, paths;
+        for (qsizetype from = 0; names[from].size() < 4; ++from) {
+            for (const QChar c : QString("a.(),5"))
+                names << names[from] + c;
+        }
+        for (const char *odd : {"", ".", ".."})
+            names.removeAll(odd);
+        for (const qint64 size : {0, 5, 1005}) {
+            for (const QString &name : std::as_const(names))
+                paths << makeFile(tmp.filePath(QString::number(size) + "/" + name), size);
+        }
+        QCOMPARE(misreadRow(paths, {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"}, {1}),
+                 QString());
+    }
+
+    // The size reads back however a locale writes it: other digits, separators, group sizes.
+    void everyLocale()
+    {
+        const QTemporaryDir tmp;
+        QStringList paths;
+        for (const qint64 size : {qint64(1234), qint64(1234567), Big * 1000 + 7})
+            paths << makeFile(tmp.filePath(QString::number(size) + "/a.b"), size);
+        QCOMPARE(misreadRow(paths,
+                            QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                     QLocale::AnyTerritory),
+                            {"p"}, {1}),
+                 QString());
+    }
+
+    void strict_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason"); // empty: a dummy
+        const QByteArray good = DummyHeader::make(1234, Noon, 2, true).toBytes();
+        const auto row = [&good](const char *tag, const char *reason, int at = 0,
+                                 const QByteArray &part = {}, const char *name = "P_a(1,234).txt") {
+            QTest::newRow(tag) << QByteArray(good).replace(at, part.size(), part) << QString(name)
+                               << QString(reason);
+        };
+        row("a dummy of any version", "", 5, "\xFF\xFF\xFF");
+        QTest::newRow("short") << good.left(39) << QString("P_a(1,234).txt") << "length 39";
+        row("long", "length 41", 40, " ");
+        row("signature", "signature", 0, "*PBx");
+        row("byte 4", "byte 4", 4, "\x01");
+        row("lower-case hex", "size digits", 8, "000004d2");
+        row("reserved 16", "reserved bytes 16-19", 19, QByteArray(1, '\0'));
+        row("month 13", "time stamp", 24, "13");
+        row("30 February", "time stamp", 24, "0230");
+        row("sign in the time", "time stamp", 20, "+023");
+        row("prefix longer than the name", "prefix length", 34, "\x0F");
+        row("size flag 2", "size flag", 35, "\x02");
+        row("reserved 36", "reserved bytes 36-39", 39, "x");
+        row("size disagrees", "size in name", 0, {}, "P_a(1,235).txt");
+        row("size not before the dot", "size in name", 0, {}, "P_a(1,234)x.txt");
+        row("size at the end after a dot", "size in name", 0, {}, "P_a.txt(1,234)");
+        row("groups of two", "size in name", 0, {}, "P_a(12,34).txt");
+        row("prefix takes the whole name", "prefix length", 34, "\x07");
+    }
+
+    void strict()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QString got;
+        const std::optional<DummyInfo> info = parseDummy(bytes, name, got);
+        QCOMPARE(got, reason);
+        QCOMPARE(bool(info), reason.isEmpty());
+    }
+
+    // Only regular files are read, and only as much as a record: nothing blocks or runs on.
+    void notFiles()
+    {
+#ifdef Q_OS_UNIX
+        const QTemporaryDir tmp;
+        const QString fifo = tmp.filePath("fifo"), zero = tmp.filePath("zero");
+        QVERIFY(QFile::link("/dev/zero", zero));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QStringList reasons;
+        for (const QString &path : {makeFile(tmp.filePath("long"), 5000), zero, fifo, tmp.path()}) {
+            QString reason;
+            reasons << (readDummy(path, reason) ? "read" : reason);
+        }
+        QCOMPARE(reasons, QStringList({"length 5000", "not a file", "not a file", "not a file"}));
+#endif
+    }
+
+    // poronbo-info on a folder of dummies made by the tool, with --json read back.
+    void program()
+    {
+        const QTemporaryDir tmp;
+        const QString src = tmp.filePath("src"), out = tmp.filePath("out");
+        QDir().mkpath(out);
+        const QStringList names{"report.txt", "写真", "big.bin"};
+        const QList<qint64> sizes{1234, 0, Big};
+        QStringList paths, dummies;
+        for (int i = 0; i < 3; ++i)
+            paths << makeFile(src + "/" + names[i], sizes[i], "x", Noon);
+        MakeList list;
+        AddDroppedFiles(list, {false, out, "P_", 1}, QStringList{QString()} + paths,
+                        QLocale(QLocale::German));
+        for (int r = 1; r <= list.count(); ++r) {
+            const MakeItem &row = list.item(r);
+            dummies << out + "/" + row.SubItems[SubFileName - 1];
+            QCOMPARE(MakeDummy(row.Tag, dummies.last(), row.InitialLen, row.SizeAdd), 0);
+        }
+        dummies << makeFile(out + "/notes.txt", 3); // not a dummy
+        QVERIFY(QFile::remove(paths[1]));
+        makeFile(paths[2], Big + (qint64(1) << 32), "x", Noon.addSecs(1)); // same low 32 bits
+
+        const auto run = [](const QStringList &args, int status) {
+            QProcess p;
+            p.start(PORONBO_INFO, args);
+            const bool ok = p.waitForFinished() && p.exitCode() == status;
+            return ok ? QString::fromUtf8(p.readAllStandardOutput()) : p.readAllStandardError();
+        };
+        const QStringList lines =
+            run(QStringList{"--json", "--check", src} + dummies, 1).split('\n');
+        QCOMPARE(lines.size(), 4);
+        const QStringList checks{"matches", "missing", "differs"};
+        for (int i = 0; i < 3; ++i) {
+            QJsonObject expected{{"dummy", dummies[i]},
+                                 {"source_name", names[i]},
+                                 {"size", sizes[i]},
+                                 {"modified", "2023-11-05 12:34:56"},
+                                 {"version", PORONBO_VERSION_TEXT},
+                                 {"prefix_length", 2},
+                                 {"size_in_name", true},
+                                 {"source", src + "/" + names[i]},
+                                 {"check", checks[i]}};
+            if (i == 2)
+                expected.insert("differs", QJsonArray{"size", "time"});
+            QCOMPARE(QJsonDocument::fromJson(lines[i].toUtf8()).object(), expected);
+        }
+
+        // --check followed by a dummy: each dummy's own folder.
+        QCOMPARE(run({"--check", dummies[0]}, 0),
+                 dummies[0] + "\treport.txt\t1234\t2023-11-05 12:34:56\t" PORONBO_VERSION_TEXT
+                              "\t2\t1\tmissing\n");
+        QCOMPARE(run({"--check", tmp.filePath("nowhere"), dummies[0]}, 2), "");
+        QCOMPARE(run({"--json"}, 2), "");
+        QCOMPARE(run({"--version"}, 0), "poronbo-info " PORONBO_VERSION_TEXT "\n");
+#ifdef Q_OS_LINUX
+        QProcess full; // an output that cannot be written is a failure
+        full.setStandardOutputFile("/dev/full");
+        full.start(PORONBO_INFO, {dummies[0]});
+        QVERIFY(full.waitForFinished() && full.exitCode() == 1);
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReader)
+#include "tst_reader.moc"
