@@ -283,6 +283,23 @@ private slots:
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(), text);
         QVERIFY(child<QRadioButton>("optOutPath_0")->isChecked());
     }
+    // The hint is painted grey, not in the panel's black.
+    void hintIsGrey()
+    {
+        open();
+        const QImage image = child("Label2")->grab().toImage();
+        QColor darkest = Qt::white;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < qGray(darkest.rgb()))
+                    darkest = image.pixelColor(x, y);
+            }
+        }
+        QVERIFY2(qGray(darkest.rgb()) < 160, "no text painted");
+        QVERIFY2(qAbs(darkest.red() - 128) <= 8 && qAbs(darkest.green() - 128) <= 8 &&
+                     qAbs(darkest.blue() - 128) <= 8,
+                 qPrintable(darkest.name()));
+    }
 };
 
 QTEST_MAIN(TestWindow)

@@ -147,6 +147,8 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     hint.setPointSize(12);
     hint.setBold(true);
     Label2->setFont(hint);
+    // Without its own role the label would paint in the panel's foreground role.
+    Label2->setForegroundRole(QPalette::WindowText);
     QPalette grey = Label2->palette();
     grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
     Label2->setPalette(grey);
