@@ -259,30 +259,47 @@ private slots:
 
     void browse_data()
     {
+        QTest::addColumn<QString>("outPath"); // <dir> is a folder that exists
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("text");
-        QTest::newRow("cancel") << ""
-                                << "keep";
-        QTest::newRow("root") << "/" << QDir::toNativeSeparators("/");
-        QTest::newRow("folder") << "/tmp/out" << QDir::toNativeSeparators("/tmp/out");
+        QTest::addColumn<bool>("startsHome");
+        QTest::newRow("cancel") << "keep"
+                                << ""
+                                << "keep" << true;
+        QTest::newRow("root") << "<dir>"
+                              << "/" << QDir::toNativeSeparators("/") << false;
+        QTest::newRow("missing folder") << "<dir>/no"
+                                        << "/tmp/o" << QDir::toNativeSeparators("/tmp/o") << true;
+        QTest::newRow("a file") << "<dir>/f"
+                                << ""
+                                << "<dir>/f" << true;
     }
 
     void browse()
     {
+        QFETCH(QString, outPath);
         QFETCH(QString, chosen);
         QFETCH(QString, text);
+        QFETCH(bool, startsHome);
         open();
-        child<QLineEdit>("txtOutPath")->setText("keep");
-        QString title;
-        m_window->setFolderChooser([&](QWidget *, const QString &t) {
+        file("f");
+        const QString dir = QDir::toNativeSeparators(m_dir->path());
+        outPath.replace("<dir>", dir);
+        text.replace("<dir>", dir);
+        child<QLineEdit>("txtOutPath")->setText(QDir::toNativeSeparators(outPath));
+        QString title, start;
+        m_window->setFolderChooser([&](QWidget *, const QString &t, const QString &s) {
             title = t;
+            start = s;
             return chosen;
         });
         click("cmd_Ref");
         QCOMPARE(title, "ダミーファイルを作成するフォルダを選択し、[OK] を押してください");
-        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), text);
+        QCOMPARE(start, startsHome ? QDir::toNativeSeparators(QDir::homePath()) : dir);
+        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), QDir::toNativeSeparators(text));
         QVERIFY(child<QRadioButton>("optOutPath_0")->isChecked());
     }
+
     // The hint is painted grey, not in the panel's black.
     void hintIsGrey()
     {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,9 +83,8 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
         QMessageBox box(icon, title, text, QMessageBox::Ok, this);
         box.exec();
     };
-    m_folderChooser = [](QWidget *parent, const QString &title) {
-        return QFileDialog::getExistingDirectory(parent, title, QString(),
-                                                 QFileDialog::ShowDirsOnly);
+    m_folderChooser = [](QWidget *parent, const QString &title, const QString &start) {
+        return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
     };
 
     setObjectName(QStringLiteral("frmMain"));
@@ -322,9 +322,16 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
 
 void frmMain::cmd_Ref_Click()
 {
+    // Starts at the chosen folder when it exists, else at home.
+    const QFileInfo out(txtOutPath->text());
+    const QString start = out.isAbsolute() && out.isDir()
+                              ? txtOutPath->text()
+                              : QDir::toNativeSeparators(QDir::homePath());
     const QString folder =
-        m_folderChooser(this, QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
-                                             "を押してください"));
+        m_folderChooser(this,
+                        QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
+                                       "を押してください"),
+                        start);
     if (!folder.isEmpty())
         txtOutPath->setText(QDir::toNativeSeparators(folder));
 }

@@ -30,8 +30,9 @@ public:
     // Shows a message box; replaceable so that tests need not block.
     using MessageBox =
         std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
-    // Asks for a folder; returns it, or an empty text when cancelled.
-    using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
+    // Asks for a folder, starting at start; returns it, or an empty text when cancelled.
+    using FolderChooser =
+        std::function<QString(QWidget *parent, const QString &title, const QString &start)>;
 
     // iniName is the settings file; by default the one beside the executable.
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
