@@ -4,14 +4,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QTreeView>
 #include <memory>
 
@@ -298,6 +302,30 @@ private slots:
         QCOMPARE(start, startsHome ? QDir::toNativeSeparators(QDir::homePath()) : dir);
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(), QDir::toNativeSeparators(text));
         QVERIFY(child<QRadioButton>("optOutPath_0")->isChecked());
+    }
+
+    // Qt's dialogs and menus speak Japanese on a Japanese system.
+    void qtTranslations()
+    {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                               "/qtbase_ja.qm"))
+            QSKIP("Qt's Japanese translations are not installed");
+        QVERIFY(!installQtTranslations(*qApp, QLocale::c()));
+        QVERIFY(installQtTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan)));
+        QFileDialog dialog;
+        dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::Directory);
+        const QString accept = dialog.labelText(QFileDialog::Accept);
+        const QString reject = dialog.labelText(QFileDialog::Reject);
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *a : menu->actions())
+            texts << a->text();
+        qDeleteAll(qApp->findChildren<QTranslator *>());
+        QCOMPARE(accept, "選択(&C)");
+        QCOMPARE(reject, "キャンセル");
+        QVERIFY2(texts.join(' ').contains("コピー(&C)"), qPrintable(texts.join(' ')));
     }
 
     // The hint is painted grey, not in the panel's black.

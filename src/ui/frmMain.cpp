@@ -14,12 +14,14 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
 #include <algorithm>
 
@@ -463,4 +465,21 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
             m_owner.m_onProgress(*m_dialog);
     }
     return !m_dialog->wasCanceled();
+}
+
+bool installQtTranslations(QCoreApplication &app, const QLocale &locale)
+{
+    // Qt's own folder, else the one a deployment puts beside the executable.
+    const QString folders[] = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                               QCoreApplication::applicationDirPath() +
+                                   QStringLiteral("/translations")};
+    for (const QString &folder : folders) {
+        auto translator = std::make_unique<QTranslator>(&app);
+        if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder) &&
+            QCoreApplication::installTranslator(translator.get())) {
+            translator.release(); // owned by app
+            return true;
+        }
+    }
+    return false;
 }

@@ -13,9 +13,11 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QCoreApplication;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QLocale;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
@@ -125,3 +127,7 @@ private:
     QFrame *Picture1;
     QLabel *Label2;
 };
+
+// Installs Qt's own translations (dialog buttons, context menus) for locale; returns
+// whether they were found.
+bool installQtTranslations(QCoreApplication &app, const QLocale &locale);
