@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTranslator>
 #include <QTreeView>
 #include <memory>
@@ -344,6 +346,26 @@ private slots:
         QVERIFY2(qAbs(darkest.red() - 128) <= 8 && qAbs(darkest.green() - 128) <= 8 &&
                      qAbs(darkest.blue() - 128) <= 8,
                  qPrintable(darkest.name()));
+    }
+
+    // A long path wraps inside a box of at most about 600 pixels and copies unchanged.
+    void longMessageWraps()
+    {
+        const QString path =
+            QDir::toNativeSeparators("/tmp/" + QString(250, 'n') + "/長い/" + QString(141, 'm'));
+        QCOMPARE(path.size(), 400);
+        const QString text = "処理を中断しました。\n\n" + path + "\nFile name too long";
+        const auto box = frmMain::messageBox(QMessageBox::Critical, "ポロンボ", text, nullptr);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QVERIFY2(box->width() <= 600, qPrintable(QString::number(box->width())));
+        auto *view = box->findChild<QTextEdit *>();
+        QVERIFY(view && view->isVisible());
+        QVERIFY(box->rect().contains(QRect(view->mapTo(box.get(), QPoint()), view->size())));
+        QVERIFY(view->document()->size().height() <= view->viewport()->height());
+        view->selectAll();
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
     }
 };
 

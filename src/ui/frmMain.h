@@ -40,6 +40,10 @@ public:
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
+    // The box the window shows a message in: at most about 600 pixels wide, long
+    // lines wrapped, the text selectable and copied as it is.
+    static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
+                                                   const QString &text, QWidget *parent);
     static QString title();
     // Twips to logical pixels, 15 twips a pixel.
     static int px(int twips);
