@@ -22,6 +22,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     nameApplication();
+    installQtTranslations(app, QLocale::system());
     frmMain window;
     window.show();
     openWhenShown(window, argumentFiles(programArguments(argc, argv)));

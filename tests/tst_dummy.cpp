@@ -86,6 +86,7 @@ private slots:
         QCOMPARE(encodePath(decoded), bytes);
         QCOMPARE(systemPath(decoded).value_or("<refused>"), bytes);
         QCOMPARE(displayPath(decoded).contains(QChar(0xFFFD)), decoded != QString::fromUtf8(bytes));
+        QCOMPARE(decodeFileUrl(fileUrl("/x" + decoded)), "/x" + decoded); // a dialog's start folder
         // No system call sees a NUL, nor (on Unix) a surrogate no name can hold.
         QVERIFY(!systemPath(decoded + QChar(0)) && !systemPath(QString()));
 #ifdef Q_OS_UNIX

@@ -5,9 +5,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDragEnterEvent>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -15,6 +19,8 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
+#include <QTranslator>
 #include <QTreeView>
 #include <cstdio>
 #include <memory>
@@ -387,29 +393,107 @@ private slots:
 
     void browse_data()
     {
+        QTest::addColumn<QString>("outPath"); // <dir> is a folder that exists
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("text");
-        QTest::newRow("cancel") << ""
-                                << "keep";
-        QTest::newRow("root") << "/" << QDir::toNativeSeparators("/");
-        QTest::newRow("folder") << "/tmp/out" << QDir::toNativeSeparators("/tmp/out");
+        QTest::addColumn<bool>("startsHome");
+        QTest::newRow("cancel") << "keep"
+                                << ""
+                                << "keep" << true;
+        QTest::newRow("root") << "<dir>"
+                              << "/" << QDir::toNativeSeparators("/") << false;
+        QTest::newRow("missing folder") << "<dir>/no"
+                                        << "/tmp/o" << QDir::toNativeSeparators("/tmp/o") << true;
+        QTest::newRow("a file") << "<dir>/f"
+                                << ""
+                                << "<dir>/f" << true;
     }
 
     void browse()
     {
+        QFETCH(QString, outPath);
         QFETCH(QString, chosen);
         QFETCH(QString, text);
+        QFETCH(bool, startsHome);
         open();
-        child<QLineEdit>("txtOutPath")->setText("keep");
-        QString title;
-        m_window->setFolderChooser([&](QWidget *, const QString &t) {
+        file("f");
+        const QString dir = QDir::toNativeSeparators(m_dir->path());
+        outPath.replace("<dir>", dir);
+        text.replace("<dir>", dir);
+        child<QLineEdit>("txtOutPath")->setText(QDir::toNativeSeparators(outPath));
+        QString title, start;
+        m_window->setFolderChooser([&](QWidget *, const QString &t, const QString &s) {
             title = t;
+            start = s;
             return chosen;
         });
         click("cmd_Ref");
         QCOMPARE(title, "ダミーファイルを作成するフォルダを選択し、[OK] を押してください");
-        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), text);
+        QCOMPARE(start, startsHome ? QDir::toNativeSeparators(QDir::homePath()) : dir);
+        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), QDir::toNativeSeparators(text));
         QVERIFY(child<QRadioButton>("optOutPath_0")->isChecked());
+    }
+
+    // Qt's dialogs and menus speak Japanese on a Japanese system.
+    void qtTranslations()
+    {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                               "/qtbase_ja.qm"))
+            QSKIP("Qt's Japanese translations are not installed");
+        QVERIFY(!installQtTranslations(*qApp, QLocale::c()));
+        QVERIFY(installQtTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan)));
+        QFileDialog dialog;
+        dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::Directory);
+        const QString accept = dialog.labelText(QFileDialog::Accept);
+        const QString reject = dialog.labelText(QFileDialog::Reject);
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *a : menu->actions())
+            texts << a->text();
+        qDeleteAll(qApp->findChildren<QTranslator *>());
+        QCOMPARE(accept, "選択(&C)");
+        QCOMPARE(reject, "キャンセル");
+        QVERIFY2(texts.join(' ').contains("コピー(&C)"), qPrintable(texts.join(' ')));
+    }
+
+    // The hint is painted grey, not in the panel's black.
+    void hintIsGrey()
+    {
+        open();
+        const QImage image = child("Label2")->grab().toImage();
+        QColor darkest = Qt::white;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < qGray(darkest.rgb()))
+                    darkest = image.pixelColor(x, y);
+            }
+        }
+        QVERIFY2(qGray(darkest.rgb()) < 160, "no text painted");
+        QVERIFY2(qAbs(darkest.red() - 128) <= 8 && qAbs(darkest.green() - 128) <= 8 &&
+                     qAbs(darkest.blue() - 128) <= 8,
+                 qPrintable(darkest.name()));
+    }
+
+    // A long path wraps inside a box of at most about 600 pixels and copies unchanged.
+    void longMessageWraps()
+    {
+        const QString path =
+            QDir::toNativeSeparators("/tmp/" + QString(250, 'n') + "/長い/" + QString(141, 'm'));
+        QCOMPARE(path.size(), 400);
+        const QString text = "処理を中断しました。\n\n" + path + "\nFile name too long";
+        const auto box = frmMain::messageBox(QMessageBox::Critical, "ポロンボ", text, nullptr);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QVERIFY2(box->width() <= 600, qPrintable(QString::number(box->width())));
+        auto *view = box->findChild<QTextEdit *>();
+        QVERIFY(view && view->isVisible());
+        QVERIFY(box->rect().contains(QRect(view->mapTo(box.get(), QPoint()), view->size())));
+        QVERIFY(view->document()->size().height() <= view->viewport()->height());
+        view->selectAll();
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
     }
 };
 

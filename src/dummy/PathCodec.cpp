@@ -166,6 +166,15 @@ QString decodeFileUrl(const QUrl &url)
 #endif
 }
 
+QUrl fileUrl(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return QUrl::fromEncoded("file://" + encodePath(path).toPercentEncoding("/"));
+#else
+    return QUrl::fromLocalFile(path);
+#endif
+}
+
 QString linkTargetFolder(const QString &linkPath)
 {
 #ifdef Q_OS_UNIX

@@ -37,6 +37,9 @@ QString displayPath(const QString &text);
 // URL's percent-encoded bytes (QUrl::toLocalFile would replace undecodable bytes).
 QString decodeFileUrl(const QUrl &url);
 
+// The file URL of a local path, the inverse of decodeFileUrl.
+QUrl fileUrl(const QString &path);
+
 // The folder of the running executable with native separators, read losslessly (on
 // Linux from /proc/self/exe); empty when it cannot be told.
 QString executableFolder();

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "dummy/FileError.h"
+#include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
@@ -13,21 +14,33 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
+#include <QtMath>
 #include <algorithm>
 
 namespace
 {
 
 const QString AppTitle = QStringLiteral("ポロンボ");
+
+// A message's text area: at most this wide, and this high before it scrolls.
+constexpr int MessageTextWidth = 480;
+constexpr int MessageTextHeight = 400;
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -84,12 +97,11 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
 {
     m_ini.IniName = iniName;
     m_messageBox = [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        QMessageBox box(icon, title, text, QMessageBox::Ok, this);
-        box.exec();
+        messageBox(icon, title, text, this)->exec();
     };
-    m_folderChooser = [](QWidget *parent, const QString &title) {
+    m_folderChooser = [](QWidget *parent, const QString &title, const QString &start) {
         const QUrl folder = QFileDialog::getExistingDirectoryUrl(
-            parent, title, QUrl(), QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+            parent, title, fileUrl(start), QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
         return folder.isLocalFile() ? decodeFileUrl(folder) : QString();
     };
 
@@ -153,6 +165,8 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     hint.setPointSize(12);
     hint.setBold(true);
     Label2->setFont(hint);
+    // Without its own role the label would paint in the panel's foreground role.
+    Label2->setForegroundRole(QPalette::WindowText);
     QPalette grey = Label2->palette();
     grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
     Label2->setPalette(grey);
@@ -193,6 +207,50 @@ QString frmMain::title()
                           .arg(PORONBO_VERSION_MAJOR)
                           .arg(PORONBO_VERSION_MINOR)
                           .arg(PORONBO_VERSION_PATCH);
+}
+
+std::unique_ptr<QMessageBox> frmMain::messageBox(QMessageBox::Icon icon, const QString &title,
+                                                 const QString &text, QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(icon, title, text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    // The box's own label breaks lines only between words, so a long path widens the
+    // box past the screen; a read-only text view in its place wraps anywhere and
+    // copies exactly what it shows.
+    auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    const int at = label && grid ? grid->indexOf(label) : -1;
+    if (at < 0) {
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return box;
+    }
+    auto *view = new QTextEdit(box.get());
+    view->setObjectName(QStringLiteral("messageText"));
+    view->setFrameShape(QFrame::NoFrame);
+    view->viewport()->setAutoFillBackground(false);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setReadOnly(true);
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view->setFocusPolicy(Qt::ClickFocus); // the OK button keeps the keyboard
+    view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    view->document()->setDocumentMargin(0);
+    view->setPlainText(text);
+    // Measured on a copy: the view lays its own document out to its current width.
+    const std::unique_ptr<QTextDocument> doc(view->document()->clone());
+    doc->setDefaultFont(view->font());
+    doc->setTextWidth(-1); // unwrapped, for the widest line
+    int width = qMin(qCeil(doc->idealWidth()) + 1, MessageTextWidth);
+    doc->setTextWidth(width);
+    const int height = qCeil(doc->size().height());
+    if (height > MessageTextHeight)
+        width += view->verticalScrollBar()->sizeHint().width();
+    view->setFixedSize(width, qMin(height, MessageTextHeight));
+
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(at, &row, &column, &rows, &columns);
+    label->hide();
+    grid->addWidget(view, row, column, rows, columns);
+    return box;
 }
 
 int frmMain::px(int twips)
@@ -339,9 +397,17 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
 
 void frmMain::cmd_Ref_Click()
 {
+    // Starts at the chosen folder when it exists, else at home.
+    const QString out = txtOutPath->text();
+    const FileStat stat = probeFile(out);
+    const QString start = QDir::isAbsolutePath(out) && stat.exists && !stat.isFile
+                              ? out
+                              : QDir::toNativeSeparators(QDir::homePath());
     const QString folder =
-        m_folderChooser(this, QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
-                                             "を押してください"));
+        m_folderChooser(this,
+                        QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
+                                       "を押してください"),
+                        start);
     if (!folder.isEmpty())
         txtOutPath->setText(QDir::toNativeSeparators(folder));
 }
@@ -474,4 +540,21 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
             m_owner.m_onProgress(*m_dialog);
     }
     return !m_dialog->wasCanceled();
+}
+
+bool installQtTranslations(QCoreApplication &app, const QLocale &locale)
+{
+    // Qt's own folder, else the one a deployment puts beside the executable.
+    const QString folders[] = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                               QCoreApplication::applicationDirPath() +
+                                   QStringLiteral("/translations")};
+    for (const QString &folder : folders) {
+        auto translator = std::make_unique<QTranslator>(&app);
+        if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder) &&
+            QCoreApplication::installTranslator(translator.get())) {
+            translator.release(); // owned by app
+            return true;
+        }
+    }
+    return false;
 }

@@ -13,9 +13,11 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QCoreApplication;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QLocale;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
@@ -30,13 +32,18 @@ public:
     // Shows a message box; replaceable so that tests need not block.
     using MessageBox =
         std::function<void(QMessageBox::Icon icon, const QString &title, const QString &text)>;
-    // Asks for a folder; returns it, or an empty text when cancelled.
-    using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
+    // Asks for a folder, starting at start; returns it, or an empty text when cancelled.
+    using FolderChooser =
+        std::function<QString(QWidget *parent, const QString &title, const QString &start)>;
 
     // iniName is the settings file; by default the one chosen at start-up.
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
+    // The box the window shows a message in: at most about 600 pixels wide, long
+    // lines wrapped, the text selectable and copied as it is.
+    static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
+                                                   const QString &text, QWidget *parent);
     static QString title();
     // Twips to logical pixels, 15 twips a pixel.
     static int px(int twips);
@@ -128,3 +135,7 @@ private:
     QFrame *Picture1;
     QLabel *Label2;
 };
+
+// Installs Qt's own translations (dialog buttons, context menus) for locale; returns
+// whether they were found.
+bool installQtTranslations(QCoreApplication &app, const QLocale &locale);
