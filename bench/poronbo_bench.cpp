@@ -138,8 +138,8 @@ void writeSource(const std::string &path, qint64 size, const timespec &mtime)
         fail("cannot write a source file");
 }
 
-// n sources under root; seed makes each set its own.
-Sources makeSources(const QString &root, qsizetype n, unsigned seed)
+// n sources under root; each set number gives its own sizes, times and names.
+Sources makeSources(const QString &root, qsizetype n, unsigned set)
 {
     std::vector<std::string> folders;
     for (const char *f : Folders) {
@@ -148,7 +148,7 @@ Sources makeSources(const QString &root, qsizetype n, unsigned seed)
             fail("cannot make a source folder");
         folders.push_back(QFile::encodeName(folder).toStdString());
     }
-    std::mt19937_64 rng(seed);
+    std::mt19937_64 rng(set);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const time_t from = 946684800; // 2000-01-01
     const time_t to = 1767225600;  // 2026-01-01
