@@ -65,7 +65,7 @@ private slots:
         row("folder exists", "src.txt", "sub", -3);
         row("dangling link exists", "src.txt", "dangling", -3);
         row("folder part is a plain file", "src.txt", "src.txt/out.txt", kThrows);
-        row("name too long", "src.txt", QString(300, u'n'), kThrows);
+        row("name too long", "src.txt", QString(100, u'名'), kThrows);
 #ifdef Q_OS_UNIX
         row("folder part is the root", "src.txt", "/tmp", -3);
         row("write cut short", "src.txt", "out.txt", kThrows, 16);
@@ -97,7 +97,8 @@ private slots:
         try {
             got = MakeDummy(p(source), p(dummy), 255, true);
         } catch (const FileError &e) {
-            got = e.path() == p(dummy) && !e.reason().isEmpty() ? kThrows : kThrows - 1;
+            const bool told = !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
+            got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
         }
 #ifdef Q_OS_UNIX
         setrlimit(RLIMIT_FSIZE, &old);

@@ -2,15 +2,15 @@
 
 #include "MakeOptions.h"
 #include "Progress.h"
+#include "dummy/modMain.h"
 
 #include <QLocale>
 #include <QStringList>
 
 class MakeList;
 
-// The prefix used when the user gives none, and the longest prefix a dummy can record.
+// The prefix used when the user gives none.
 inline const QString DefaultPrefix = QStringLiteral("__退避__");
-constexpr int MaxPrefixLength = 255;
 
 struct IntakeResult {
     enum Outcome {
