@@ -166,7 +166,7 @@ void coreBatch(qsizetype n, const QString &folder, Times &t)
     QStringList paths{QString()};
     for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name))
         paths << QDir::toNativeSeparators(folder + QLatin1Char('/') + name);
-    AddDroppedFiles(list, {true, QString(), QString(), 1}, paths);
+    AddDroppedFiles(list, {true, QString(), QString(), SizeCheckState::On}, paths);
     Lockstep plain(folder);
     settle();
     BatchResult made;
@@ -229,7 +229,9 @@ Times runOnce(qsizetype n, bool windowFirst)
 
     MakeList list;
     const QStringList dropped = QStringList{QString()} + paths;
-    t.intake = seconds([&] { AddDroppedFiles(list, {true, QString(), QString(), 1}, dropped); });
+    t.intake = seconds([&] {
+        AddDroppedFiles(list, {true, QString(), QString(), SizeCheckState::On}, dropped);
+    });
     if (list.count() != n)
         fail("core intake lost rows");
     list.clear();

@@ -27,7 +27,7 @@ struct IntakeResult {
 // Turns dropped paths into make-list rows named by options. Paths is 1-based:
 // element 0 is not read. Paths whose dummy key is already listed are skipped. Texts
 // are formatted for locale. A path whose metadata cannot be read throws FileError;
-// rows taken in before it stay listed. On success row 1 is selected.
+// rows taken in before it stay listed.
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
                              const QLocale &locale = QLocale::system(),
                              const Progress &progress = {});

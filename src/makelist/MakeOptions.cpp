@@ -27,7 +27,7 @@ MakeOptions LoadOptions(const ClsIni &ini)
     options.Initial = ini.GetIni(Section, QStringLiteral("INITIAL"), QString());
     bool ok = false;
     const int size = ini.GetIni(Section, QStringLiteral("SIZEADD"), QStringLiteral("0")).toInt(&ok);
-    options.SizeCheck = ok && size >= 0 && size <= 2 ? size : 0;
+    options.SizeCheck = SizeCheckState(ok && size >= 0 && size <= 2 ? size : 0);
     return options;
 }
 
@@ -37,5 +37,5 @@ bool SaveOptions(ClsIni &ini, const MakeOptions &options)
                       options.SameFolder ? QStringLiteral("1") : QStringLiteral("0")) &&
            ini.PutIni(Section, QStringLiteral("OUTPATH"), TrimSpaces(options.OutPath)) &&
            ini.PutIni(Section, QStringLiteral("INITIAL"), TrimSpaces(options.Initial)) &&
-           ini.PutIni(Section, QStringLiteral("SIZEADD"), QString::number(options.SizeCheck));
+           ini.PutIni(Section, QStringLiteral("SIZEADD"), QString::number(int(options.SizeCheck)));
 }
