@@ -7,9 +7,10 @@
 // The columns of the make list, in the order shown.
 enum class MakeColumn { STATUS, FILE_PATH, FILE_NAME, SIZE, EXT, TIMESTUMP };
 
+// A column: its key, header text, width in twips and alignment.
 struct MakeColumnInfo {
     const char *Key;
-    QStringView Text; // header text
+    QStringView Text;
     int WidthTwips;
     Qt::Alignment Alignment;
 };
