@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -191,8 +192,10 @@ private slots:
         child<QRadioButton>("optOutPath_1")->setChecked(true);
         child<QLineEdit>("txtOutPath")->setText(file("plain"));
         drop(m_window.get(), {file("e4.txt")});
+        const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
+        QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
         QCOMPARE(m_messages.size(), 4);
         QCOMPARE(m_messages[3].first, QMessageBox::Critical);
         QVERIFY(!QApplication::overrideCursor());
