@@ -350,7 +350,7 @@ qsizetype chunkFor(qsizetype n)
     return std::clamp<qsizetype>(n / 20, 1, 1000);
 }
 
-const MakeOptions BenchOptions{true, QString(), QString(), 1};
+const MakeOptions BenchOptions{true, QString(), QString(), SizeCheckState::On};
 
 // The core intake of s into list, in lockstep with a stat loop over the same paths.
 void coreIntake(MakeList &list, const Sources &s, Cost &intake, Cost &stat)

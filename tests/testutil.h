@@ -41,11 +41,11 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// Column c of every row: 0 the status text, 1 to 5 the sub-items.
-inline QStringList column(const MakeList &list, int c)
+// The texts column c shows, row by row, as the views get them.
+inline QStringList column(const MakeList &list, MakeColumn c)
 {
     QStringList out;
-    for (int n = 1; n <= list.count(); ++n)
-        out << (c ? list.item(n).SubItems.at(c - 1) : list.item(n).Text);
+    for (int row = 0; row < list.count(); ++row)
+        out << list.data(list.index(row, int(c))).toString();
     return out;
 }

@@ -25,23 +25,24 @@ const qint64 Big = (qint64(1) << 32) + 1;
 // locale with each prefix and size option; empty when all do. With makeIn, each is read
 // from the dummy the maker writes in a new folder there, else from the record made for it.
 QString misreadRow(const QStringList &paths, const QList<QLocale> &locales,
-                   const QStringList &prefixes, const QList<int> &sizeChecks,
+                   const QStringList &prefixes, const QList<SizeCheckState> &sizeChecks,
                    const QString &makeIn = {})
 {
     int n = 0;
     for (const QLocale &locale : locales) {
         for (const QString &prefix : prefixes) {
-            for (const int sizeCheck : sizeChecks) {
+            for (const SizeCheckState sizeCheck : sizeChecks) {
                 const QString out = makeIn.isEmpty() ? "" : makeIn + "/" + QString::number(++n);
                 MakeList list;
                 AddDroppedFiles(list, {out.isEmpty(), out, prefix, sizeCheck},
                                 QStringList{QString()} + paths, locale);
                 for (int r = 1; r <= list.count(); ++r) {
                     const MakeItem &row = list.item(r);
-                    const QString &name = row.SubItems[SubFileName - 1];
+                    const QString &name = row.FileName;
                     const qint64 size = QFileInfo(row.Tag).size();
                     QByteArray bytes =
-                        DummyHeader::make(size, Noon, row.InitialLen, row.SizeAdd).toBytes();
+                        DummyHeader::make(size, Noon, quint8(row.InitialLen), row.SizeAdd)
+                            .toBytes();
                     if (!out.isEmpty()) {
                         QDir().mkpath(out);
                         MakeDummy(row.Tag, out + "/" + name, row.InitialLen, row.SizeAdd);
@@ -80,7 +81,8 @@ private slots:
                                   Noon);
             const QList<QLocale> locales{QLocale("en_US"), QLocale("ja_JP"), QLocale("de_DE"),
                                          QLocale("fr_FR")};
-            QCOMPARE(misreadRow(paths, locales, {"", "v1.0_", "(", "P"}, {0, 1},
+            QCOMPARE(misreadRow(paths, locales, {"", "v1.0_", "(", "P"},
+                                {SizeCheckState::Off, SizeCheckState::On},
                                 tmp.filePath(QString::number(size) + "out")),
                      QString());
         }
@@ -105,7 +107,8 @@ private slots:
             for (const QString &name : std::as_const(names))
                 paths << makeFile(tmp.filePath(QString::number(size) + "/" + name), size);
         }
-        QCOMPARE(misreadRow(paths, {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"}, {1}),
+        QCOMPARE(misreadRow(paths, {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"},
+                            {SizeCheckState::On}),
                  QString());
     }
 
@@ -119,7 +122,7 @@ private slots:
         QCOMPARE(misreadRow(paths,
                             QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
                                                      QLocale::AnyTerritory),
-                            {"p"}, {1}),
+                            {"p"}, {SizeCheckState::On}),
                  QString());
     }
 
@@ -194,11 +197,11 @@ private slots:
         for (int i = 0; i < 3; ++i)
             paths << makeFile(src + "/" + names[i], sizes[i], "x", Noon);
         MakeList list;
-        AddDroppedFiles(list, {false, out, "P_", 1}, QStringList{QString()} + paths,
-                        QLocale(QLocale::German));
+        AddDroppedFiles(list, {false, out, "P_", SizeCheckState::On},
+                        QStringList{QString()} + paths, QLocale(QLocale::German));
         for (int r = 1; r <= list.count(); ++r) {
             const MakeItem &row = list.item(r);
-            dummies << out + "/" + row.SubItems[SubFileName - 1];
+            dummies << out + "/" + row.FileName;
             QCOMPARE(MakeDummy(row.Tag, dummies.last(), row.InitialLen, row.SizeAdd), 0);
         }
         dummies << makeFile(out + "/notes.txt", 3); // not a dummy

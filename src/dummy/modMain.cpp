@@ -107,11 +107,9 @@ bool isOccupied(const QString &path)
 
 } // namespace
 
-DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int prefixLen,
+DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, quint8 prefixLen,
                               bool sizeAdd)
 {
-    if (prefixLen < 0 || prefixLen > 255)
-        throw std::invalid_argument("prefix length out of range 0..255");
     DummyHeader h;
     h.VerMajor = PORONBO_VERSION_MAJOR;
     h.VerMinor = PORONBO_VERSION_MINOR;
@@ -134,7 +132,7 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
     putDigits(stamp + 10, t.minute(), 2);
     putDigits(stamp + 12, t.second(), 2);
     h.TimeStamp = QByteArray(stamp, 14);
-    h.PrefixLen = quint8(prefixLen);
+    h.PrefixLen = prefixLen;
     h.SizeFlag = sizeAdd ? 1 : 0;
     return h;
 }
@@ -142,23 +140,28 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, int 
 QByteArray DummyHeader::toBytes() const
 {
     QByteArray out(Size, ' ');
-    putText(out, 0, Signature, 4);
-    out[4] = char(Reserved0);
-    out[5] = char(VerMajor);
-    out[6] = char(VerMinor);
-    out[7] = char(VerRevision);
-    putText(out, 8, SizeHex, 8);
-    putText(out, 16, Reserved1, 4);
-    putText(out, 20, TimeStamp, 14);
-    out[34] = char(PrefixLen);
-    out[35] = char(SizeFlag);
-    putText(out, 36, Reserved2, 4);
+    const auto text = [&out](Field field, const QByteArray &value) {
+        putText(out, offsetOf(field), value, widthOf(field));
+    };
+    const auto byte = [&out](Field field, quint8 value) { out[offsetOf(field)] = char(value); };
+    text(Field::Signature, Signature);
+    byte(Field::Reserved0, Reserved0);
+    byte(Field::VerMajor, VerMajor);
+    byte(Field::VerMinor, VerMinor);
+    byte(Field::VerRevision, VerRevision);
+    text(Field::SizeHex, SizeHex);
+    text(Field::Reserved1, Reserved1);
+    text(Field::TimeStamp, TimeStamp);
+    byte(Field::PrefixLen, PrefixLen);
+    byte(Field::SizeFlag, SizeFlag);
+    text(Field::Reserved2, Reserved2);
     return out;
 }
 
 qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd)
 {
-    if (InitialLen < 0 || InitialLen > 255)
+    // The intake refuses longer prefixes; a length out of range here is a caller's fault.
+    if (InitialLen < 0 || InitialLen > MaxPrefixLength)
         throw std::invalid_argument("prefix length out of range 0..255");
 
     // One look at the source serves the test and the record.
@@ -168,9 +171,9 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     // A NUL would end the name early and put the dummy elsewhere: no folder takes it.
     if (!systemPath(DummyPath))
         return DummyFolderMissing;
-    const QByteArray record =
-        DummyHeader::make(source.size, localWallClock(source.modifiedMSecs), InitialLen, SizeAdd)
-            .toBytes();
+    const QByteArray record = DummyHeader::make(source.size, localWallClock(source.modifiedMSecs),
+                                                quint8(InitialLen), SizeAdd)
+                                  .toBytes();
 
     // The create-new answers the folder and existence tests; when it fails, what is
     // there tells which. Whatever is at the path (a file, a hidden file, a folder, a

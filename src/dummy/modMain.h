@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
+#include <array>
 
 // The whole content of a dummy file: one fixed 40-byte record.
 struct DummyHeader {
@@ -21,14 +22,43 @@ struct DummyHeader {
     quint8 SizeFlag = 0;  // 1 when the source size was put into the name
     QByteArray Reserved2 = QByteArrayLiteral("    "); // 4 characters
 
+    // The fields in record order, and where each lies in the record.
+    enum class Field {
+        Signature,
+        Reserved0,
+        VerMajor,
+        VerMinor,
+        VerRevision,
+        SizeHex,
+        Reserved1,
+        TimeStamp,
+        PrefixLen,
+        SizeFlag,
+        Reserved2,
+        End
+    };
+    static constexpr std::array<int, int(Field::End)> Widths{4, 1, 1, 1, 1, 8, 4, 14, 1, 1, 4};
+    static constexpr int widthOf(Field field) { return Widths[size_t(field)]; }
+    static constexpr int offsetOf(Field field)
+    {
+        int offset = 0;
+        for (int f = 0; f < int(field); ++f)
+            offset += Widths[size_t(f)];
+        return offset;
+    }
+
     // A record for a source of sourceSize bytes last modified at the local date and
-    // time modified, written by this build's version. prefixLen must be 0..255.
-    static DummyHeader make(qint64 sourceSize, const QDateTime &modified, int prefixLen,
+    // time modified, written by this build's version.
+    static DummyHeader make(qint64 sourceSize, const QDateTime &modified, quint8 prefixLen,
                             bool sizeAdd);
 
     // Exactly Size bytes: text fields space-padded and cut at their width.
     QByteArray toBytes() const;
 };
+static_assert(DummyHeader::offsetOf(DummyHeader::Field::End) == DummyHeader::Size);
+
+// The longest prefix a dummy can record: the record keeps its length in one byte.
+constexpr int MaxPrefixLength = 255;
 
 // Results of MakeDummy.
 enum : qint16 {
@@ -43,7 +73,7 @@ enum : qint16 {
 // Returns 0 when written, -1 when SourcePath is not a visible regular file, -2 when
 // nothing exists at DummyPath's folder, -3 when something already exists at
 // DummyPath. Nothing existing is ever opened for writing. InitialLen is the prefix
-// length the dummy was named with (0..255, else std::invalid_argument) and SizeAdd
-// whether its name carries the size. Any other failure throws FileError and leaves
-// no file behind. The source is never opened.
+// length the dummy was named with (0..MaxPrefixLength, else std::invalid_argument)
+// and SizeAdd whether its name carries the size. Any other failure throws FileError
+// and leaves no file behind. The source is never opened.
 qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd);

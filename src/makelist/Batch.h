@@ -16,6 +16,8 @@ struct BatchResult {
     bool cancelled = false;
 };
 
-// Makes the dummy of every row in order and marks each row. A FileError from the
-// maker stops the batch at that row and propagates; the rows before keep their marks.
+// Makes the dummy of every row in order and marks each row; the list's views learn of
+// the marks when progress calls the list's flushMarks(), and at the end. A FileError
+// from the maker stops the batch at that row and propagates; the rows before keep
+// their marks.
 BatchResult MakeAll(MakeList &list, const Progress &progress = {});

@@ -122,13 +122,13 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     }
     const QString prefix = trimmed.isEmpty() ? DefaultPrefix : trimmed;
     const int initialLen = int(prefix.size());
-    const bool sizeAdd = options.SizeCheck == 1;
+    const bool sizeAdd = options.SizeCheck == SizeCheckState::On;
     const QChar separator = QDir::separator();
     RowFormat format(locale);
     const qsizetype total = Paths.size() - 1;
 
-    {
-        MakeList::Appender rows(list, total);
+    MakeList::Appender rows(list, total);
+    try {
         QString folder; // kept between rows so rows of one folder share its text
         for (qsizetype i = 1; i < Paths.size(); ++i) {
             const QString &path = Paths.at(i);
@@ -166,10 +166,11 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                 const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
                 MakeItem row;
                 row.Key = std::move(key);
-                row.SubItems = {
-                    folder, name, format.size(meta.size),
-                    format.ext(dot < 0 ? QStringView() : QStringView(base).mid(dot + 1)),
-                    format.dateTime(meta.modifiedMSecs)};
+                row.FilePath = folder;
+                row.FileName = name;
+                row.Size = format.size(meta.size);
+                row.Ext = format.ext(dot < 0 ? QStringView() : QStringView(base).mid(dot + 1));
+                row.TimeStamp = format.dateTime(meta.modifiedMSecs);
                 row.Tag = path;
                 row.InitialLen = initialLen;
                 row.SizeAdd = sizeAdd;
@@ -181,9 +182,10 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                 break;
             }
         }
+    } catch (...) {
+        rows.commit(); // the rows taken in before the failure stay
+        throw;
     }
-
-    for (int n = 1; n <= list.count(); ++n)
-        list.setSelected(n, n == 1);
+    rows.commit();
     return result;
 }

@@ -2,15 +2,15 @@
 
 #include "MakeOptions.h"
 #include "Progress.h"
+#include "dummy/modMain.h"
 
 #include <QLocale>
 #include <QStringList>
 
 class MakeList;
 
-// The prefix used when the user gives none, and the longest prefix a dummy can record.
+// The prefix used when the user gives none.
 inline const QString DefaultPrefix = QStringLiteral("__退避__");
-constexpr int MaxPrefixLength = 255;
 
 struct IntakeResult {
     enum Outcome {
@@ -29,7 +29,7 @@ struct IntakeResult {
 // Turns dropped paths into make-list rows named by options. Paths is 1-based:
 // element 0 is not read. Paths whose dummy key is already listed are skipped. Texts
 // are formatted for locale. A path whose metadata cannot be read throws FileError;
-// rows taken in before it stay listed. On success row 1 is selected.
+// rows taken in before it stay listed.
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
                              const QLocale &locale = QLocale::system(),
                              const Progress &progress = {});

@@ -1,20 +1,46 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <array>
 
-// One row of the make list.
-struct MakeItem {
-    static constexpr int SubItemCount = 5;
+// The columns of the make list, in the order shown.
+enum class MakeColumn { STATUS, FILE_PATH, FILE_NAME, SIZE, EXT, TIMESTUMP };
 
-    QString Key;  // FILE_PATH + separator + FILE_NAME, unique in the list
-    QString Text; // STATUS: empty, or the mark of the last make
-    std::array<QString, SubItemCount> SubItems; // FILE_PATH, FILE_NAME, SIZE, EXT, TIMESTUMP
-    QString Tag;                                // the source path
-    bool Selected = false;
+// A column: its key, header text, width in twips and alignment.
+struct MakeColumnInfo {
+    const char *Key;
+    QStringView Text;
+    int WidthTwips;
+    Qt::Alignment Alignment;
+};
+
+// The one table of the columns, indexed by MakeColumn.
+inline constexpr std::array<MakeColumnInfo, 6> MakeColumns{{
+    {"STATUS", u"結果", 600, Qt::AlignLeft},
+    {"FILE_PATH", u"作成場所", 3000, Qt::AlignLeft},
+    {"FILE_NAME", u"ファイル名", 3000, Qt::AlignLeft},
+    {"SIZE", u"サイズ", 1300, Qt::AlignRight},
+    {"EXT", u"拡張子", 800, Qt::AlignLeft},
+    {"TIMESTUMP", u"更新日", 1700, Qt::AlignLeft},
+}};
+static_assert(MakeColumns.size() == size_t(MakeColumn::TIMESTUMP) + 1);
+
+constexpr const MakeColumnInfo &columnInfo(MakeColumn column)
+{
+    return MakeColumns[size_t(column)];
+}
+
+// One row of the make list; the views show it through MakeList::data().
+struct MakeItem {
+    QString Key;          // FilePath + separator + FileName, unique in the list
+    QString Text;         // STATUS: empty, or the mark of the last make
+    QString FilePath;     // FILE_PATH: the folder the dummy goes in
+    QString FileName;     // FILE_NAME: the dummy's name
+    QString Size;         // SIZE: the source's size in bytes
+    QString Ext;          // EXT: the source's extension
+    QString TimeStamp;    // TIMESTUMP: the source's modified time
+    QString Tag;          // the source path
     int InitialLen = 0;   // prefix length the dummy's name was made with
     bool SizeAdd = false; // whether the name carries the source size
 };
-
-// Sub-item numbers (1-based, as shown in columns 2 to 6).
-enum MakeSubItem { SubFilePath = 1, SubFileName, SubSize, SubExt, SubTimeStamp };

@@ -4,36 +4,6 @@
 
 #include <stdexcept>
 
-void MakeList::clearColumns()
-{
-    if (m_columns.isEmpty())
-        return;
-    beginRemoveColumns({}, 0, int(m_columns.size()) - 1);
-    m_columns.clear();
-    endRemoveColumns();
-}
-
-void MakeList::addColumn(int position, const QString &key, const QString &text, int widthTwips,
-                         Qt::Alignment alignment)
-{
-    const int at = qBound(0, position - 1, int(m_columns.size()));
-    beginInsertColumns({}, at, at);
-    m_columns.insert(at, MakeColumn{key, text, widthTwips, alignment});
-    endInsertColumns();
-}
-
-int MakeList::add(const QString &key, const QString &text)
-{
-    {
-        Appender rows(*this, 1);
-        MakeItem row;
-        row.Key = key;
-        row.Text = text;
-        rows.add(std::move(row));
-    }
-    return count();
-}
-
 MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
     m_rows.reserve(expected);
@@ -48,7 +18,7 @@ void MakeList::Appender::add(MakeItem row)
     m_rows.append(std::move(row));
 }
 
-MakeList::Appender::~Appender()
+void MakeList::Appender::commit()
 {
     if (m_rows.isEmpty())
         return;
@@ -64,6 +34,8 @@ MakeList::Appender::~Appender()
             m_list.m_rows.append(std::move(row));
         }
     }
+    m_rows.clear();
+    m_keys.clear();
     m_list.endInsertRows();
 }
 
@@ -72,41 +44,31 @@ void MakeList::clear()
     beginResetModel();
     m_rows.clear();
     m_keys.clear();
+    m_markedFirst = 0;
+    m_markedLast = -1;
     endResetModel();
 }
 
-void MakeList::setText(int n, const QString &text)
+void MakeList::mark(int n, const QString &text)
 {
     m_rows[n - 1].Text = text;
-    changed(n, 0);
+    if (m_markedFirst > m_markedLast) {
+        m_markedFirst = m_markedLast = n - 1;
+    } else {
+        m_markedFirst = qMin(m_markedFirst, n - 1);
+        m_markedLast = qMax(m_markedLast, n - 1);
+    }
 }
 
-void MakeList::setSubItem(int n, int subItem, const QString &text)
+void MakeList::flushMarks()
 {
-    m_rows[n - 1].SubItems.at(subItem - 1) = text;
-    changed(n, subItem);
-}
-
-void MakeList::setTag(int n, const QString &tag)
-{
-    m_rows[n - 1].Tag = tag;
-}
-
-void MakeList::setSelected(int n, bool selected)
-{
-    m_rows[n - 1].Selected = selected;
-}
-
-void MakeList::notifyTexts(int first, int last)
-{
-    if (first <= last)
-        emit dataChanged(index(first - 1, 0), index(last - 1, 0), {Qt::DisplayRole});
-}
-
-void MakeList::changed(int n, int column)
-{
-    if (column < columnCount())
-        emit dataChanged(index(n - 1, column), index(n - 1, column), {Qt::DisplayRole});
+    if (m_markedFirst > m_markedLast)
+        return;
+    const int column = int(MakeColumn::STATUS);
+    const QModelIndex first = index(m_markedFirst, column), last = index(m_markedLast, column);
+    m_markedFirst = 0;
+    m_markedLast = -1;
+    emit dataChanged(first, last, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 int MakeList::rowCount(const QModelIndex &parent) const
@@ -116,7 +78,7 @@ int MakeList::rowCount(const QModelIndex &parent) const
 
 int MakeList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_columns.size());
+    return parent.isValid() ? 0 : int(MakeColumns.size());
 }
 
 QVariant MakeList::data(const QModelIndex &index, int role) const
@@ -124,16 +86,27 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const MakeItem &row = m_rows.at(index.row());
-    const int column = index.column();
+    const MakeColumn column = MakeColumn(index.column());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        if (column == 0)
+        switch (column) {
+        case MakeColumn::STATUS:
             return row.Text;
-        return displayPath(column <= MakeItem::SubItemCount ? row.SubItems.at(column - 1)
-                                                            : QString());
+        case MakeColumn::FILE_PATH:
+            return displayPath(row.FilePath);
+        case MakeColumn::FILE_NAME:
+            return displayPath(row.FileName);
+        case MakeColumn::SIZE:
+            return row.Size;
+        case MakeColumn::EXT:
+            return displayPath(row.Ext);
+        case MakeColumn::TIMESTUMP:
+            return row.TimeStamp;
+        }
+        return {};
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(m_columns.at(column).Alignment | Qt::AlignVCenter);
+        return QVariant::fromValue(columnInfo(column).Alignment | Qt::AlignVCenter);
     default:
         return {};
     }
@@ -143,14 +116,12 @@ QVariant MakeList::headerData(int section, Qt::Orientation orientation, int role
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
-    const MakeColumn &column = m_columns.at(section);
+    const MakeColumnInfo &column = MakeColumns[size_t(section)];
     switch (role) {
     case Qt::DisplayRole:
-        return column.Text;
+        return column.Text.toString();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(column.Alignment | Qt::AlignVCenter);
-    case WidthTwipsRole:
-        return column.Width;
     default:
         return {};
     }

@@ -6,49 +6,30 @@
 #include <QHash>
 #include <QList>
 
-// A column of the make list; Width is in twips.
-struct MakeColumn {
-    QString Key;
-    QString Text;
-    int Width = 0;
-    Qt::Alignment Alignment = Qt::AlignLeft;
-};
-
-// The one store of the make-list rows, shown through a table model.
+// The one store of the make-list rows, shown through a table model with the
+// columns of MakeColumns.
 //
 // Row numbers are 1-based in this interface, as the rows are numbered for the user;
-// model rows are 0-based. Column 0 shows the row's text, column n its sub-item n.
+// model rows are 0-based. The views' notifications are this class's alone.
 class MakeList : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    // headerData role giving a column's width in twips.
-    static constexpr int WidthTwipsRole = Qt::UserRole + 1;
-
     using QAbstractTableModel::QAbstractTableModel;
-
-    // Columns.
-    void clearColumns();
-    void addColumn(int position, const QString &key, const QString &text, int widthTwips,
-                   Qt::Alignment alignment);
-    const QList<MakeColumn> &columns() const { return m_columns; }
 
     // Rows.
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
-    int indexOfKey(const QString &key) const { return m_keys.value(key, -1) + 1; } // 0: none
-    bool containsKey(const QString &key) const { return m_keys.contains(key); }
-    int add(const QString &key, const QString &text);
     void clear();
 
-    // Collects new rows and adds them at the end in one insertion when it goes out of
-    // scope, on every path out. Keys must be new to the list and to the rows collected.
+    // Collects new rows; commit() adds them at the end of the list in one insertion.
+    // Rows not committed are dropped. Keys must be new to the list and to the rows
+    // collected.
     class Appender
     {
     public:
         Appender(MakeList &list, qsizetype expected);
-        ~Appender();
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
@@ -58,6 +39,7 @@ public:
             return m_list.m_keys.contains(key) || m_keys.contains(key);
         }
         void add(MakeItem row);
+        void commit();
 
     private:
         MakeList &m_list;
@@ -65,15 +47,10 @@ public:
         QHash<QString, int> m_keys; // key to 0-based index in m_rows
     };
 
-    // One row.
-    void setText(int n, const QString &text);
-    void setSubItem(int n, int subItem, const QString &text);
-    void setTag(int n, const QString &tag);
-    void setSelected(int n, bool selected);
-
-    // Marks rows without notifying; notifyTexts then reports rows first..last at once.
-    void setTextQuietly(int n, const QString &text) { m_rows[n - 1].Text = text; }
-    void notifyTexts(int first, int last);
+    // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
+    // all in one notification.
+    void mark(int n, const QString &text);
+    void flushMarks();
 
     // QAbstractItemModel
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -83,9 +60,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    void changed(int n, int column);
-
-    QList<MakeColumn> m_columns;
     QList<MakeItem> m_rows;
     QHash<QString, int> m_keys; // key to 0-based row
+    int m_markedFirst = 0;      // 0-based rows marked since the last flush
+    int m_markedLast = -1;
 };

@@ -42,6 +42,13 @@ const QString AppTitle = QStringLiteral("ポロンボ");
 constexpr int MessageTextWidth = 480;
 constexpr int MessageTextHeight = 400;
 
+// The list follows the client area's size, in twips: past a threshold its width and
+// height keep these insets from the client's; below it they stay as they are.
+constexpr int ResizeMinClientWidth = 2380;
+constexpr int ListWidthInset = 300;
+constexpr int ResizeMinClientHeight = 1490;
+constexpr int ListHeightInset = 1455;
+
 QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(frmMain::px(left), frmMain::px(top), frmMain::px(width), frmMain::px(height));
@@ -127,7 +134,6 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     Label1 =
         place(new QLabel(QStringLiteral("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
     txtInitial = place(new QLineEdit(this), "txtInitial", twipsRect(780, 840, 2655, 315));
-    txtInitial->setMaxLength(MaxPrefixLength);
     chkSize = place(new QCheckBox(QStringLiteral("ファイル名にサイズを付ける"), this), "chkSize",
                     twipsRect(3540, 900, 2535, 255));
     cmdClear = place(new QPushButton(QStringLiteral("リストクリア"), this), "cmdClear",
@@ -255,7 +261,7 @@ std::unique_ptr<QMessageBox> frmMain::messageBox(QMessageBox::Icon icon, const Q
 
 int frmMain::px(int twips)
 {
-    return qRound(twips / 15.0);
+    return qRound(twips / double(TwipsPerPixel));
 }
 
 void frmMain::Form_Load()
@@ -263,19 +269,9 @@ void frmMain::Form_Load()
     setWindowTitle(title());
     showOptions(LoadOptions(m_ini));
 
-    m_list.clearColumns();
-    m_list.addColumn(1, QStringLiteral("STATUS"), QStringLiteral("結果"), 600, Qt::AlignLeft);
-    m_list.addColumn(2, QStringLiteral("FILE_PATH"), QStringLiteral("作成場所"), 3000,
-                     Qt::AlignLeft);
-    m_list.addColumn(3, QStringLiteral("FILE_NAME"), QStringLiteral("ファイル名"), 3000,
-                     Qt::AlignLeft);
-    m_list.addColumn(4, QStringLiteral("SIZE"), QStringLiteral("サイズ"), 1300, Qt::AlignRight);
-    m_list.addColumn(5, QStringLiteral("EXT"), QStringLiteral("拡張子"), 800, Qt::AlignLeft);
-    m_list.addColumn(6, QStringLiteral("TIMESTUMP"), QStringLiteral("更新日"), 1700, Qt::AlignLeft);
-    for (int c = 0; c < m_list.columnCount(); ++c) {
-        lvMakeList->setColumnWidth(
-            c, px(m_list.headerData(c, Qt::Horizontal, MakeList::WidthTwipsRole).toInt()));
-    }
+    // The model gives the columns' texts and alignments; the widths are the view's.
+    for (size_t c = 0; c < MakeColumns.size(); ++c)
+        lvMakeList->setColumnWidth(int(c), px(MakeColumns[c].WidthTwips));
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -288,10 +284,10 @@ void frmMain::resizeEvent(QResizeEvent *event)
 void frmMain::Form_Resize()
 {
     QRect list = lvMakeList->geometry();
-    if (width() * 15 - 2380 > 0)
-        list.setWidth(width() - 20);
-    if (height() * 15 - 1490 > 0)
-        list.setHeight(height() - 97);
+    if (twips(width()) > ResizeMinClientWidth)
+        list.setWidth(px(twips(width()) - ListWidthInset));
+    if (twips(height()) > ResizeMinClientHeight)
+        list.setHeight(px(twips(height()) - ListHeightInset));
     lvMakeList->setGeometry(list);
 }
 
@@ -374,7 +370,7 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
         result = ::AddDroppedFiles(m_list, options(), Paths, QLocale::system(), work.progress());
     } catch (...) {
         Picture1->hide(); // the checks had passed; rows may have been added
-        mirrorSelection();
+        selectFirstRow();
         throw;
     }
     switch (result.outcome) {
@@ -390,7 +386,7 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
         return;
     case IntakeResult::Added:
         Picture1->hide();
-        mirrorSelection();
+        selectFirstRow();
         return;
     }
 }
@@ -422,12 +418,6 @@ void frmMain::cmdMake_Click()
     {
         const WaitCursor wait;
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
-        // The rows marked so far are shown along with the progress.
-        int shown = 0;
-        work.setBeforeUpdate([&](qsizetype done) {
-            m_list.notifyTexts(shown + 1, int(done));
-            shown = int(done);
-        });
         MakeAll(m_list, work.progress());
     }
     makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
@@ -444,9 +434,7 @@ MakeOptions frmMain::options() const
     o.SameFolder = optOutPath[0]->isChecked();
     o.OutPath = txtOutPath->text();
     o.Initial = txtInitial->text();
-    o.SizeCheck = int(chkSize->checkState()) == Qt::Checked       ? 1
-                  : chkSize->checkState() == Qt::PartiallyChecked ? 2
-                                                                  : 0;
+    o.SizeCheck = toSizeCheckState(chkSize->checkState());
     return o;
 }
 
@@ -456,20 +444,14 @@ void frmMain::showOptions(const MakeOptions &o)
     optOutPath[1]->setChecked(!o.SameFolder);
     txtOutPath->setText(o.OutPath);
     txtInitial->setText(o.Initial);
-    chkSize->setTristate(o.SizeCheck == 2);
-    chkSize->setCheckState(o.SizeCheck == 1   ? Qt::Checked
-                           : o.SizeCheck == 2 ? Qt::PartiallyChecked
-                                              : Qt::Unchecked);
+    chkSize->setTristate(o.SizeCheck == SizeCheckState::Greyed);
+    chkSize->setCheckState(toCheckState(o.SizeCheck));
 }
 
-void frmMain::mirrorSelection()
+void frmMain::selectFirstRow()
 {
-    for (int n = 1; n <= m_list.count(); ++n) {
-        if (m_list.item(n).Selected) {
-            lvMakeList->setCurrentIndex(m_list.index(n - 1, 0));
-            return;
-        }
-    }
+    if (m_list.count() > 0)
+        lvMakeList->setCurrentIndex(m_list.index(0, 0));
 }
 
 void frmMain::tell(QMessageBox::Icon icon, const QString &text)
@@ -487,8 +469,7 @@ void frmMain::guarded(const std::function<void()> &handler)
         tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1\n%2")
                                         .arg(QDir::toNativeSeparators(e.path()), e.reason()));
     } catch (const std::exception &e) {
-        tell(QMessageBox::Critical,
-             QStringLiteral("処理を中断しました。\n\n%1").arg(QString::fromLocal8Bit(e.what())));
+        tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1").arg(whatText(e)));
     }
     if (!m_pendingDrops.isEmpty())
         QTimer::singleShot(0, this, &frmMain::takePendingDrops);
@@ -511,7 +492,8 @@ Progress frmMain::LongWork::progress()
 }
 
 // Shows the progress dialog once the work has run for a while, then keeps it (and
-// only it, being window-modal) answering.
+// only it, being window-modal) answering. Input to the window meanwhile is blocked,
+// and drops are queued until the work has ended.
 bool frmMain::LongWork::step(qsizetype done, qsizetype total)
 {
     if (!m_dialog) {
@@ -530,11 +512,10 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
         m_sinceUpdate.invalidate();
     }
     if (!m_sinceUpdate.isValid() || m_sinceUpdate.elapsed() >= 50 || done == total) {
-        if (m_beforeUpdate)
-            m_beforeUpdate(done);
+        m_owner.m_list.flushMarks(); // shows the marks made so far
         m_dialog->setLabelText(QStringLiteral("%1… %2 / %3").arg(m_label).arg(done).arg(total));
+        // Being window-modal, the dialog answers events in setValue.
         m_dialog->setValue(int(done));
-        QCoreApplication::processEvents();
         m_sinceUpdate.start();
         if (m_owner.m_onProgress)
             m_owner.m_onProgress(*m_dialog);

@@ -45,8 +45,10 @@ public:
     static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
                                                    const QString &text, QWidget *parent);
     static QString title();
-    // Twips to logical pixels, 15 twips a pixel.
+    // Twips to logical pixels and back, TwipsPerPixel twips a pixel.
+    static constexpr int TwipsPerPixel = 15;
     static int px(int twips);
+    static constexpr int twips(int pixels) { return pixels * TwipsPerPixel; }
 
     // Long work shows a progress dialog after this many milliseconds (500 by default);
     // onProgress is told each time the dialog has been brought up to date.
@@ -80,11 +82,6 @@ private:
         LongWork(const LongWork &) = delete;
         LongWork &operator=(const LongWork &) = delete;
         Progress progress();
-        // Told how much is done each time the progress dialog is about to be updated.
-        void setBeforeUpdate(std::function<void(qsizetype done)> f)
-        {
-            m_beforeUpdate = std::move(f);
-        }
 
     private:
         bool step(qsizetype done, qsizetype total);
@@ -94,7 +91,6 @@ private:
         QElapsedTimer m_started;
         QElapsedTimer m_sinceUpdate;
         std::unique_ptr<QProgressDialog> m_dialog;
-        std::function<void(qsizetype)> m_beforeUpdate;
     };
 
     void Form_Load();
@@ -108,7 +104,7 @@ private:
 
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);
-    void mirrorSelection();
+    void selectFirstRow();
     void tell(QMessageBox::Icon icon, const QString &text);
     // Runs an event handler; an unexpected error ends it and is shown to the user.
     void guarded(const std::function<void()> &handler);
