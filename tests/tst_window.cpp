@@ -236,6 +236,14 @@ private slots:
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
         QCOMPARE(m_messages.size(), 5);
         QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        // The row it stopped at is selected, its reason the system's.
+        const QStringList tips =
+            ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole);
+        QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
+                     m_messages[4].second.endsWith("\n" + tips[1]),
+                 qPrintable(tips.join(" | ")));
+        QCOMPARE(child<QTreeView>("lvMakeList")->selectionModel()->selectedRows(),
+                 QModelIndexList({m_window->makeList().index(1, 0)}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
 

@@ -1,8 +1,31 @@
 #include "MakeList.h"
 
 #include "dummy/PathCodec.h"
+#include "dummy/modMain.h"
 
 #include <stdexcept>
+
+namespace
+{
+
+// Why the last make did not make row: nothing when it was made or not made.
+QVariant outcomeTip(const MakeItem &row)
+{
+    if (!row.Reason.isEmpty())
+        return row.Reason;
+    switch (row.Result) {
+    case DummySourceMissing:
+        return QStringLiteral("元のファイルが見つかりません。");
+    case DummyFolderMissing:
+        return QStringLiteral("作成場所のフォルダがありません。");
+    case DummyExists:
+        return QStringLiteral("同じ名前のファイルが既にあります。");
+    default:
+        return {};
+    }
+}
+
+} // namespace
 
 MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
@@ -52,11 +75,24 @@ void MakeList::clear()
 void MakeList::mark(int n, const QString &text)
 {
     m_rows[n - 1].Text = text;
+    changed(n - 1);
+}
+
+void MakeList::setOutcome(int n, qint16 result, const QString &reason)
+{
+    MakeItem &row = m_rows[n - 1];
+    row.Result = result;
+    row.Reason = reason;
+    changed(n - 1);
+}
+
+void MakeList::changed(int row)
+{
     if (m_markedFirst > m_markedLast) {
-        m_markedFirst = m_markedLast = n - 1;
+        m_markedFirst = m_markedLast = row;
     } else {
-        m_markedFirst = qMin(m_markedFirst, n - 1);
-        m_markedLast = qMax(m_markedLast, n - 1);
+        m_markedFirst = qMin(m_markedFirst, row);
+        m_markedLast = qMax(m_markedLast, row);
     }
 }
 
@@ -88,8 +124,11 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     const MakeItem &row = m_rows.at(index.row());
     const MakeColumn column = MakeColumn(index.column());
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (column == MakeColumn::STATUS)
+            return outcomeTip(row);
+        [[fallthrough]]; // the other cells' full texts
+    case Qt::DisplayRole:
         switch (column) {
         case MakeColumn::STATUS:
             return row.Text;

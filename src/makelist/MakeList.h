@@ -50,6 +50,9 @@ public:
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
     // all in one notification.
     void mark(int n, const QString &text);
+    // Sets row n's outcome, the MakeDummy result or the system's reason for an error;
+    // its STATUS tooltip tells it. Shown with the marks.
+    void setOutcome(int n, qint16 result, const QString &reason = {});
     void flushMarks();
 
     // QAbstractItemModel
@@ -60,6 +63,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void changed(int row);
+
     QList<MakeItem> m_rows;
     QHash<QString, int> m_keys; // key to 0-based row
     int m_markedFirst = 0;      // 0-based rows marked since the last flush

@@ -415,10 +415,22 @@ void frmMain::cmdClear_Click()
 
 void frmMain::cmdMake_Click()
 {
-    {
+    try {
         const WaitCursor wait;
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
         MakeAll(m_list, work.progress());
+    } catch (const FileError &) {
+        // The row the batch stopped at is the first with a reason.
+        for (int n = 1; n <= m_list.count(); ++n) {
+            if (!m_list.item(n).Reason.isEmpty()) {
+                const QModelIndex row = m_list.index(n - 1, 0);
+                lvMakeList->selectionModel()->setCurrentIndex(
+                    row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                lvMakeList->scrollTo(row);
+                break;
+            }
+        }
+        throw;
     }
     makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
     if (!SaveOptions(m_ini, options())) {
