@@ -236,6 +236,20 @@ private slots:
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
     }
 
+    // Removing rows frees their keys; each run of adjacent rows goes in one removal.
+    void remove()
+    {
+        QStringList src;
+        for (const char *name : {"a", "b", "c", "d", "e", "f"})
+            src << file(name);
+        drop(src);
+        QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
+        m_list->remove({6, 2, 3, 2});
+        QCOMPARE(removed.count(), 2);
+        QCOMPARE(drop(src).added, 3);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
+    }
+
     // A stored size option out of range reads as off; saved texts lose surrounding spaces.
     void options()
     {

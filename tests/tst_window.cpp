@@ -3,6 +3,7 @@
 #include "ui/CommandLine.h"
 #include "ui/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -179,6 +180,37 @@ private slots:
         QCOMPARE(m_progressShown, 0); // short work shows no progress
 
         click("cmdClear");
+        QCOMPARE(m_window->makeList().count(), 0);
+        QVERIFY(!child("Picture1")->isVisible());
+    }
+
+    // Delete (or the context menu) removes the selected rows; a removed file comes back.
+    void removeRows()
+    {
+        open();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QStringList src;
+        for (const char *name : {"r1", "r2", "r3", "r4", "r5"})
+            src << file(name);
+        drop(m_window.get(), src);
+        auto *list = child<QTreeView>("lvMakeList");
+        const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
+            const QModelIndex cell = m_window->makeList().index(row, 1);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                              list->visualRect(cell).center());
+        };
+        clickRow(0, {});
+        clickRow(1, Qt::ShiftModifier);
+        clickRow(3, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
+        drop(m_window.get(), {src[3], src[2]});
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5 r4");
+        QStringList menu;
+        for (const QAction *action : list->actions())
+            menu << action->text();
+        QCOMPARE(menu, QStringList({"選択した行を削除", "リストクリア"}));
+        list->actions()[1]->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
         QVERIFY(!child("Picture1")->isVisible());
     }
@@ -410,8 +442,11 @@ private slots:
         QCoreApplication::postEvent(
             list, new QDropEvent({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {}));
         int rowsDuringBatch = -1;
-        m_window->setOnProgress(
-            [&](QProgressDialog &) { rowsDuringBatch = m_window->makeList().count(); });
+        m_window->setOnProgress([&](QProgressDialog &) {
+            child<QTreeView>("lvMakeList")->selectAll();
+            child<QAction>("mnuRemoveRows")->trigger(); // no removal while work is under way
+            rowsDuringBatch = m_window->makeList().count();
+        });
         click("cmdMake");
         QCOMPARE(rowsDuringBatch, 2);
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "○"}));

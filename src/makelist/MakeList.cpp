@@ -3,6 +3,7 @@
 #include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace
@@ -70,6 +71,32 @@ void MakeList::clear()
     m_markedFirst = 0;
     m_markedLast = -1;
     endResetModel();
+}
+
+void MakeList::remove(QList<int> rows)
+{
+    flushMarks(); // no notification may name a row gone
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.isEmpty())
+        return;
+    if (rows.front() < 1 || rows.back() > count())
+        throw std::out_of_range("make list row out of range");
+    // One removal a run of adjacent rows, from the bottom, so the numbers above hold.
+    for (qsizetype end = rows.size(); end > 0;) {
+        qsizetype begin = end - 1;
+        while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
+            --begin;
+        const int first = rows[begin] - 1, last = rows[end - 1] - 1;
+        beginRemoveRows({}, first, last);
+        for (int r = first; r <= last; ++r)
+            m_keys.remove(m_rows[r].Key);
+        m_rows.remove(first, last - first + 1);
+        endRemoveRows();
+        end = begin;
+    }
+    for (int r = rows.front() - 1; r < count(); ++r) // the rows that moved up
+        m_keys[m_rows[r].Key] = r;
 }
 
 void MakeList::mark(int n, const QString &text)

@@ -22,6 +22,8 @@ public:
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
     void clear();
+    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys.
+    void remove(QList<int> rows);
 
     // Collects new rows; commit() adds them at the end of the list in one insertion.
     // Rows not committed are dropped. Keys must be new to the list and to the rows

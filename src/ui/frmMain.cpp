@@ -8,6 +8,7 @@
 #include "settings/IniLocation.h"
 #include "version.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -146,7 +147,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->setItemsExpandable(false);
     lvMakeList->setUniformRowHeights(true);
     lvMakeList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvMakeList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvMakeList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvMakeList->setAllColumnsShowFocus(true);
     lvMakeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvMakeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -154,6 +155,14 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->setModel(&m_list);
     lvMakeList->viewport()->setAcceptDrops(true);
     lvMakeList->viewport()->installEventFilter(this);
+    auto *mnuRemoveRows = new QAction(QStringLiteral("選択した行を削除"), lvMakeList);
+    mnuRemoveRows->setObjectName(QStringLiteral("mnuRemoveRows"));
+    mnuRemoveRows->setShortcut(QKeySequence::Delete);
+    mnuRemoveRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    auto *mnuClear = new QAction(QStringLiteral("リストクリア"), lvMakeList);
+    mnuClear->setObjectName(QStringLiteral("mnuClear"));
+    lvMakeList->addActions({mnuRemoveRows, mnuClear});
+    lvMakeList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     Picture1 = place(new QFrame(this), "Picture1", twipsRect(540, 1800, 2835, 915));
     Picture1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -195,6 +204,9 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     connect(cmdClear, &QPushButton::clicked, this,
             [this] { guarded([this] { cmdClear_Click(); }); });
     connect(cmdMake, &QPushButton::clicked, this, [this] { guarded([this] { cmdMake_Click(); }); });
+    connect(mnuRemoveRows, &QAction::triggered, this,
+            [this] { guarded([this] { mnuRemoveRows_Click(); }); });
+    connect(mnuClear, &QAction::triggered, this, [this] { guarded([this] { cmdClear_Click(); }); });
     // A click leaves the indeterminate state for good; then the box only toggles.
     connect(chkSize, &QCheckBox::clicked, this, [this] { chkSize->setTristate(false); });
 
@@ -411,6 +423,16 @@ void frmMain::cmd_Ref_Click()
 void frmMain::cmdClear_Click()
 {
     m_list.clear();
+}
+
+void frmMain::mnuRemoveRows_Click()
+{
+    QList<int> rows;
+    for (const QItemSelectionRange &range : lvMakeList->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows << row + 1;
+    }
+    m_list.remove(std::move(rows));
 }
 
 void frmMain::cmdMake_Click()
