@@ -1,5 +1,6 @@
-// Opens the window, drops a few real files on it, presses Create and saves a
-// screenshot. Run by scripts/screenshot under Xvfb.
+// Opens the window, drops a few real files on it, presses Create, points at the
+// refused row's mark so that its reason shows, and saves a screenshot. Run by
+// scripts/screenshot under Xvfb.
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -56,6 +58,21 @@ int main(int argc, char *argv[])
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("cmdMake")), Qt::LeftButton);
     QTest::qWait(300);
 
-    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    // The pointer rests on the refused row's mark: the view shows its tooltip.
+    auto *list = window.findChild<QTreeView *>(QStringLiteral("lvMakeList"));
+    const QModelIndexList refused =
+        list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("×"));
+    if (refused.isEmpty())
+        return 1;
+    const QPoint at = list->visualRect(refused[0]).center();
+    QCursor::setPos(list->viewport()->mapToGlobal(at));
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &help);
+    QTest::qWait(500);
+
+    // The tooltip is a window of its own, so the screen is grabbed where the window is.
+    const QRect frame = window.frameGeometry();
+    const QPixmap shot =
+        window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     return shot.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

@@ -41,11 +41,11 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// The texts column c shows, row by row, as the views get them.
-inline QStringList column(const MakeList &list, MakeColumn c)
+// The texts column c shows (or gives for role), row by row, as the views get them.
+inline QStringList column(const MakeList &list, MakeColumn c, int role = Qt::DisplayRole)
 {
     QStringList out;
     for (int row = 0; row < list.count(); ++row)
-        out << list.data(list.index(row, int(c))).toString();
+        out << list.data(list.index(row, int(c)), role).toString();
     return out;
 }

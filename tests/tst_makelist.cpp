@@ -47,6 +47,7 @@ class TestMakeList : public QObject
         return AddDroppedFiles(*m_list, options, QStringList{QString()} + paths, locale);
     }
     QStringList column(MakeColumn c) const { return ::column(*m_list, c); }
+    QStringList tips(MakeColumn c) const { return ::column(*m_list, c, Qt::ToolTipRole); }
     QByteArray dummy(int n) const
     {
         return readFile(m_list->item(n).FilePath + QDir::separator() + m_list->item(n).FileName);
@@ -214,17 +215,39 @@ private slots:
         QSignalSpy spy(m_list.get(), &MakeList::dataChanged);
         QCOMPARE(MakeAll(*m_list).made, 2);
         QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy[0][2].value<QList<int>>(), QList<int>({Qt::DisplayRole, Qt::ToolTipRole}));
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "×", "×", "×", "○"}));
+        const QString missing = "元のファイルが見つかりません。",
+                      noFolder = "作成場所のフォルダがありません。",
+                      exists = "同じ名前のファイルが既にあります。";
+        QCOMPARE(tips(MakeColumn::STATUS), QStringList({"", missing, noFolder, exists, ""}));
+        QCOMPARE(tips(MakeColumn::FILE_NAME), column(MakeColumn::FILE_NAME)); // full texts
         // Each record carries the prefix its own row was named with.
         QCOMPARE(dummy(1).mid(34, 2), QByteArray("\x02\x01", 2));
         QCOMPARE(dummy(5).mid(34, 2), QByteArray("\x06\x00", 2));
         QCOMPARE(dummy(4), QByteArray("xxx"));
         QVERIFY(!QFileInfo::exists(path("later")));
 
-        QCOMPARE(MakeAll(*m_list).made, 0);
+        QCOMPARE(MakeAll(*m_list).made, 0); // a later make replaces the reasons
         QCOMPARE(column(MakeColumn::STATUS), QStringList(5, "×"));
+        QCOMPARE(tips(MakeColumn::STATUS),
+                 QStringList({exists, missing, noFolder, exists, exists}));
         m_list->clear();
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
+    }
+
+    // Removing rows frees their keys; each run of adjacent rows goes in one removal.
+    void remove()
+    {
+        QStringList src;
+        for (const char *name : {"a", "b", "c", "d", "e", "f"})
+            src << file(name);
+        drop(src);
+        QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
+        m_list->remove({6, 2, 3, 2});
+        QCOMPARE(removed.count(), 2);
+        QCOMPARE(drop(src).added, 3);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
     }
 
     // A stored size option out of range reads as off; saved texts lose surrounding spaces.

@@ -3,6 +3,7 @@
 #include "ui/CommandLine.h"
 #include "ui/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -183,6 +184,36 @@ private slots:
         QVERIFY(!child("Picture1")->isVisible());
     }
 
+    // Delete (or the context menu) removes the selected rows; a removed file comes back.
+    void removeRows()
+    {
+        open();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QStringList src;
+        for (const char *name : {"r1", "r2", "r3", "r4", "r5"})
+            src << file(name);
+        drop(m_window.get(), src);
+        auto *list = child<QTreeView>("lvMakeList");
+        const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
+            const QModelIndex cell = m_window->makeList().index(row, 1);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                              list->visualRect(cell).center());
+        };
+        clickRow(0, {});
+        clickRow(1, Qt::ShiftModifier);
+        clickRow(3, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
+        drop(m_window.get(), {src[3], src[2]});
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5 r4");
+        QStringList menu;
+        for (const QAction *action : list->actions())
+            menu << action->text();
+        QCOMPARE(menu, QStringList({"選択した行を削除", "リストクリア"}));
+        list->actions()[1]->trigger();
+        QCOMPARE(m_window->makeList().count(), 0);
+    }
+
     void firstSaveMakesTheFolder()
     {
         open({}, QDir::toNativeSeparators(m_dir->filePath("config/poronbo/PORONBO.INI")));
@@ -236,6 +267,14 @@ private slots:
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
         QCOMPARE(m_messages.size(), 5);
         QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        // The row it stopped at is selected, its reason the system's.
+        const QStringList tips =
+            ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole);
+        QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
+                     m_messages[4].second.endsWith("\n" + tips[1]),
+                 qPrintable(tips.join(" | ")));
+        QCOMPARE(child<QTreeView>("lvMakeList")->selectionModel()->selectedRows(),
+                 QModelIndexList({m_window->makeList().index(1, 0)}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
 
@@ -402,8 +441,11 @@ private slots:
         QCoreApplication::postEvent(
             list, new QDropEvent({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {}));
         int rowsDuringBatch = -1;
-        m_window->setOnProgress(
-            [&](QProgressDialog &) { rowsDuringBatch = m_window->makeList().count(); });
+        m_window->setOnProgress([&](QProgressDialog &) {
+            child<QTreeView>("lvMakeList")->selectAll();
+            child<QAction>("mnuRemoveRows")->trigger(); // no removal while work is under way
+            rowsDuringBatch = m_window->makeList().count();
+        });
         click("cmdMake");
         QCOMPARE(rowsDuringBatch, 2);
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "○"}));

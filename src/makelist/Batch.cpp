@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "MakeList.h"
+#include "dummy/FileError.h"
 #include "dummy/modMain.h"
 
 #include <QDir>
@@ -10,21 +11,28 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
     BatchResult result;
     const int total = list.count();
     const QChar separator = QDir::separator();
-    try {
-        for (int n = 1; n <= total; ++n) {
-            const MakeItem &row = list.item(n);
-            const QString dummy = row.FilePath + separator + row.FileName;
-            const bool made = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd) == DummyMade;
-            list.mark(n, made ? MarkMade : MarkRefused);
-            ++(made ? result.made : result.refused);
-            if (progress && !progress(n, total)) {
-                result.cancelled = n < total;
-                break;
-            }
+    for (int n = 1; n <= total; ++n) {
+        const MakeItem &row = list.item(n);
+        const QString dummy = row.FilePath + separator + row.FileName;
+        qint16 code = DummyMade;
+        try {
+            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd);
+        } catch (const FileError &e) {
+            list.mark(n, QString());
+            list.setOutcome(n, DummyMade, e.reason());
+            list.flushMarks(); // this row and the rows marked before it
+            throw;
+        } catch (...) {
+            list.flushMarks();
+            throw;
         }
-    } catch (...) {
-        list.flushMarks(); // the rows marked before the failure
-        throw;
+        list.mark(n, code == DummyMade ? MarkMade : MarkRefused);
+        list.setOutcome(n, code);
+        ++(code == DummyMade ? result.made : result.refused);
+        if (progress && !progress(n, total)) {
+            result.cancelled = n < total;
+            break;
+        }
     }
     list.flushMarks();
     return result;

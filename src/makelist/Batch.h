@@ -16,8 +16,9 @@ struct BatchResult {
     bool cancelled = false;
 };
 
-// Makes the dummy of every row in order and marks each row; the list's views learn of
-// the marks when progress calls the list's flushMarks(), and at the end. A FileError
-// from the maker stops the batch at that row and propagates; the rows before keep
-// their marks.
+// Makes the dummy of every row in order and marks each row with the mark and the
+// maker's result; the list's views learn of them when progress calls the list's
+// flushMarks(), and at the end. A FileError from the maker stops the batch at that
+// row and propagates: that row gets no mark and the error's reason as its outcome
+// (the first row with a reason, after the failure), the rows before keep their marks.
 BatchResult MakeAll(MakeList &list, const Progress &progress = {});

@@ -43,4 +43,6 @@ struct MakeItem {
     QString Tag;          // the source path
     int InitialLen = 0;   // prefix length the dummy's name was made with
     bool SizeAdd = false; // whether the name carries the source size
+    qint16 Result = 0;    // the last make's MakeDummy result; 0 also when not made
+    QString Reason;       // the system's reason when the last make met an error
 };

@@ -1,8 +1,32 @@
 #include "MakeList.h"
 
 #include "dummy/PathCodec.h"
+#include "dummy/modMain.h"
 
+#include <algorithm>
 #include <stdexcept>
+
+namespace
+{
+
+// Why the last make did not make row: nothing when it was made or not made.
+QVariant outcomeTip(const MakeItem &row)
+{
+    if (!row.Reason.isEmpty())
+        return row.Reason;
+    switch (row.Result) {
+    case DummySourceMissing:
+        return QStringLiteral("元のファイルが見つかりません。");
+    case DummyFolderMissing:
+        return QStringLiteral("作成場所のフォルダがありません。");
+    case DummyExists:
+        return QStringLiteral("同じ名前のファイルが既にあります。");
+    default:
+        return {};
+    }
+}
+
+} // namespace
 
 MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
@@ -49,14 +73,53 @@ void MakeList::clear()
     endResetModel();
 }
 
+void MakeList::remove(QList<int> rows)
+{
+    flushMarks(); // no notification may name a row gone
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.isEmpty())
+        return;
+    if (rows.front() < 1 || rows.back() > count())
+        throw std::out_of_range("make list row out of range");
+    // One removal a run of adjacent rows, from the bottom, so the numbers above hold.
+    for (qsizetype end = rows.size(); end > 0;) {
+        qsizetype begin = end - 1;
+        while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
+            --begin;
+        const int first = rows[begin] - 1, last = rows[end - 1] - 1;
+        beginRemoveRows({}, first, last);
+        for (int r = first; r <= last; ++r)
+            m_keys.remove(m_rows[r].Key);
+        m_rows.remove(first, last - first + 1);
+        endRemoveRows();
+        end = begin;
+    }
+    for (int r = rows.front() - 1; r < count(); ++r) // the rows that moved up
+        m_keys[m_rows[r].Key] = r;
+}
+
 void MakeList::mark(int n, const QString &text)
 {
     m_rows[n - 1].Text = text;
+    changed(n - 1);
+}
+
+void MakeList::setOutcome(int n, qint16 result, const QString &reason)
+{
+    MakeItem &row = m_rows[n - 1];
+    row.Result = result;
+    row.Reason = reason;
+    changed(n - 1);
+}
+
+void MakeList::changed(int row)
+{
     if (m_markedFirst > m_markedLast) {
-        m_markedFirst = m_markedLast = n - 1;
+        m_markedFirst = m_markedLast = row;
     } else {
-        m_markedFirst = qMin(m_markedFirst, n - 1);
-        m_markedLast = qMax(m_markedLast, n - 1);
+        m_markedFirst = qMin(m_markedFirst, row);
+        m_markedLast = qMax(m_markedLast, row);
     }
 }
 
@@ -88,8 +151,11 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     const MakeItem &row = m_rows.at(index.row());
     const MakeColumn column = MakeColumn(index.column());
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (column == MakeColumn::STATUS)
+            return outcomeTip(row);
+        [[fallthrough]]; // the other cells' full texts
+    case Qt::DisplayRole:
         switch (column) {
         case MakeColumn::STATUS:
             return row.Text;

@@ -22,6 +22,8 @@ public:
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
     void clear();
+    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys.
+    void remove(QList<int> rows);
 
     // Collects new rows; commit() adds them at the end of the list in one insertion.
     // Rows not committed are dropped. Keys must be new to the list and to the rows
@@ -50,6 +52,9 @@ public:
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
     // all in one notification.
     void mark(int n, const QString &text);
+    // Sets row n's outcome, the MakeDummy result or the system's reason for an error;
+    // its STATUS tooltip tells it. Shown with the marks.
+    void setOutcome(int n, qint16 result, const QString &reason = {});
     void flushMarks();
 
     // QAbstractItemModel
@@ -60,6 +65,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void changed(int row);
+
     QList<MakeItem> m_rows;
     QHash<QString, int> m_keys; // key to 0-based row
     int m_markedFirst = 0;      // 0-based rows marked since the last flush

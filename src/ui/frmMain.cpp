@@ -8,6 +8,7 @@
 #include "settings/IniLocation.h"
 #include "version.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -146,7 +147,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->setItemsExpandable(false);
     lvMakeList->setUniformRowHeights(true);
     lvMakeList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvMakeList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvMakeList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvMakeList->setAllColumnsShowFocus(true);
     lvMakeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvMakeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -154,6 +155,14 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->setModel(&m_list);
     lvMakeList->viewport()->setAcceptDrops(true);
     lvMakeList->viewport()->installEventFilter(this);
+    auto *mnuRemoveRows = new QAction(QStringLiteral("選択した行を削除"), lvMakeList);
+    mnuRemoveRows->setObjectName(QStringLiteral("mnuRemoveRows"));
+    mnuRemoveRows->setShortcut(QKeySequence::Delete);
+    mnuRemoveRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    auto *mnuClear = new QAction(QStringLiteral("リストクリア"), lvMakeList);
+    mnuClear->setObjectName(QStringLiteral("mnuClear"));
+    lvMakeList->addActions({mnuRemoveRows, mnuClear});
+    lvMakeList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     Picture1 = place(new QFrame(this), "Picture1", twipsRect(540, 1800, 2835, 915));
     Picture1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -195,6 +204,9 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     connect(cmdClear, &QPushButton::clicked, this,
             [this] { guarded([this] { cmdClear_Click(); }); });
     connect(cmdMake, &QPushButton::clicked, this, [this] { guarded([this] { cmdMake_Click(); }); });
+    connect(mnuRemoveRows, &QAction::triggered, this,
+            [this] { guarded([this] { mnuRemoveRows_Click(); }); });
+    connect(mnuClear, &QAction::triggered, this, [this] { guarded([this] { cmdClear_Click(); }); });
     // A click leaves the indeterminate state for good; then the box only toggles.
     connect(chkSize, &QCheckBox::clicked, this, [this] { chkSize->setTristate(false); });
 
@@ -413,12 +425,34 @@ void frmMain::cmdClear_Click()
     m_list.clear();
 }
 
+void frmMain::mnuRemoveRows_Click()
+{
+    QList<int> rows;
+    for (const QItemSelectionRange &range : lvMakeList->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows << row + 1;
+    }
+    m_list.remove(std::move(rows));
+}
+
 void frmMain::cmdMake_Click()
 {
-    {
+    try {
         const WaitCursor wait;
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
         MakeAll(m_list, work.progress());
+    } catch (const FileError &) {
+        // The row the batch stopped at is the first with a reason.
+        for (int n = 1; n <= m_list.count(); ++n) {
+            if (!m_list.item(n).Reason.isEmpty()) {
+                const QModelIndex row = m_list.index(n - 1, 0);
+                lvMakeList->selectionModel()->setCurrentIndex(
+                    row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                lvMakeList->scrollTo(row);
+                break;
+            }
+        }
+        throw;
     }
     makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
     if (!SaveOptions(m_ini, options())) {

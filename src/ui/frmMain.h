@@ -98,6 +98,7 @@ private:
     void AddDroppedFiles(const QStringList &Paths);
     void cmd_Ref_Click();
     void cmdClear_Click();
+    void mnuRemoveRows_Click();
     void cmdMake_Click();
     void takePendingDrops();
     void takeDrop(const QStringList &Paths);
