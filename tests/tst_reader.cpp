@@ -18,17 +18,6 @@ namespace
 {
 const QDateTime Noon(QDate(2023, 11, 5), QTime(12, 34, 56));
 const qint64 Big = (qint64(1) << 32) + 1;
-
-// The rows the intake makes of paths with options in locale.
-QList<MakeItem> dropped(const QStringList &paths, const MakeOptions &options, const QLocale &locale)
-{
-    MakeList list;
-    AddDroppedFiles(list, options, QStringList{QString()} + paths, locale);
-    QList<MakeItem> rows;
-    for (int r = 1; r <= list.count(); ++r)
-        rows << list.item(r);
-    return rows;
-}
 } // namespace
 
 class TestReader : public QObject
@@ -63,8 +52,11 @@ class TestReader : public QObject
                 for (const SizeCheckState sizeCheck : sizeChecks) {
                     const QString out = made ? m_tmp.filePath(QString::number(++m_folders)) : "";
                     QDir().mkpath(out);
-                    for (const MakeItem &row :
-                         dropped(paths, {!made, out, prefix, sizeCheck}, locale)) {
+                    MakeList list;
+                    AddDroppedFiles(list, {!made, out, prefix, sizeCheck}, QStringList{""} + paths,
+                                    locale);
+                    for (int r = 1; r <= list.count(); ++r) {
+                        const MakeItem &row = list.item(r);
                         const QString &name = row.FileName, dummy = out + "/" + name;
                         const qint64 size = QFileInfo(row.Tag).size();
                         QByteArray bytes =
@@ -190,8 +182,11 @@ private slots:
         QStringList paths, dummies;
         for (int i = 0; i < 3; ++i)
             paths << makeFile(src + "/" + names[i], sizes[i], "x", Noon);
-        for (const MakeItem &row :
-             dropped(paths, {false, out, "P_", SizeCheckState::On}, QLocale(QLocale::German))) {
+        MakeList list;
+        AddDroppedFiles(list, {false, out, "P_", SizeCheckState::On}, QStringList{""} + paths,
+                        QLocale(QLocale::German));
+        for (int r = 1; r <= list.count(); ++r) {
+            const MakeItem &row = list.item(r);
             dummies << out + "/" + row.FileName;
             QCOMPARE(MakeDummy(row.Tag, dummies.last(), row.InitialLen, row.SizeAdd), 0);
         }
