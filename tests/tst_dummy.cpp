@@ -82,7 +82,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, decoded);
         QCOMPARE(decodePath(bytes), decoded);
-        QCOMPARE(encodePath(decoded), bytes);
         QCOMPARE(systemPath(decoded).value_or("<refused>"), bytes);
         QCOMPARE(displayPath(decoded).contains(QChar(0xFFFD)), decoded != QString::fromUtf8(bytes));
         QCOMPARE(decodeFileUrl(fileUrl("/x" + decoded)), "/x" + decoded); // a dialog's start folder
@@ -126,6 +125,7 @@ private slots:
         row("source is a folder", "sub", "out.txt", -1);
         row("wildcard is literal", "src*.txt", "out.txt", -1);
         row("folder missing", "src.txt", "nosub/out.txt", -2);
+        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1);
         row("source decides before existing", "nosuch.txt", "taken.txt", -1);
         row("visible file exists", "src.txt", "taken.txt", -3);
         row("hidden file exists", "src.txt", ".hidden.txt", -3);
@@ -188,7 +188,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(p("nowhere")) && !QFileInfo::exists(p("nosub")));
         QCOMPARE(QFileInfo::exists(p("out.txt")), result == 0);
         if (result == 0) {
-            QCOMPARE(MakeDummy(p(source), p("out.txt"), 6, false), qint16(-3));
             const QByteArray record = readFile(p("out.txt"));
             if (linkIsFile && source == "link.txt")
                 QCOMPARE(record.first(8) + record.sliced(34), kHead + "\xFF\x01    ");
