@@ -63,17 +63,15 @@ private slots:
         QTest::addColumn<QString>("decoded");
         QTest::newRow("UTF-8") << QByteArray("/d/日本😀.txt") << "/d/日本😀.txt";
 #ifdef Q_OS_UNIX
-        const auto esc = [](QByteArrayView bytes) {
-            QString s;
-            for (const char c : bytes)
-                s += QChar(0xDC00 | uchar(c));
-            return s;
-        };
-        QTest::newRow("invalid bytes") << QByteArray("\xff\xfe.bin") << esc("\xff\xfe") + ".bin";
-        QTest::newRow("Shift-JIS") << QByteArray("\x95\x5c.txt") << esc("\x95") + "\\.txt";
-        QTest::newRow("cut short") << QByteArray("\xe6\x97x") << esc("\xe6\x97") + "x";
-        for (const char *bad : {"\xc0\xaf", "\xed\xb2\x80", "\xf4\x90\x80\x80"}) // overlong,
-            QTest::newRow(bad) << QByteArray(bad) << esc(bad); // a surrogate, above U+10FFFF
+        // A byte that is not part of valid UTF-8 is U+DC00 plus the byte.
+        const auto u16 = [](QStringView s) { return s.toString(); };
+        QTest::newRow("invalid bytes") << QByteArray("\xff\xfe.bin") << u16(u"\xDCFF\xDCFE.bin");
+        QTest::newRow("Shift-JIS") << QByteArray("\x95\x5c.txt") << u16(u"\xDC95\\.txt");
+        QTest::newRow("cut short") << QByteArray("\xe6\x97x") << u16(u"\xDCE6\xDC97x");
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf") << u16(u"\xDCC0\xDCAF");
+        QTest::newRow("surrogate") << QByteArray("\xed\xb2\x80") << u16(u"\xDCED\xDCB2\xDC80");
+        QTest::newRow("above U+10FFFF")
+            << QByteArray("\xf4\x90\x80\x80") << u16(u"\xDCF4\xDC90\xDC80\xDC80");
 #endif
     }
 
