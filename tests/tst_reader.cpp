@@ -92,11 +92,9 @@ private slots:
                       {"", "v1.0_", "("}, true);
     }
 
-    // The maker puts the size only before the last "." of the prefixed name, or at its end
-    // when that has none, so only the bracket pair there can be the size. Checked for every
-    // name of up to 4 characters from look-alikes: leading dots, brackets and digits of its
-    // own, "," and "." as in the size's groups; and for the digits and separators of every
-    // locale.
+    // Only the bracket pair before the last "." (or ending a name with none) is the size:
+    // every name of up to 4 look-alike characters (dots, brackets, digits, ",") has one
+    // reading, and so has the size in every locale's digits and separators.
     void noNameIsAmbiguous()
     {
         QStringList names{""};
