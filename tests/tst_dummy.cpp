@@ -139,7 +139,7 @@ private slots:
 #endif
     }
 
-    // Nothing existing is ever changed. A dummy is made only for result 0, and only once.
+    // Nothing existing is ever changed. A dummy is made only for result 0.
     void make()
     {
         QFETCH(QString, source);
@@ -151,9 +151,9 @@ private slots:
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
-            // On Windows a dot name is not hidden by itself, and QFile::link makes a .lnk
-            // shortcut: a file of its own, with its own size and time.
 #ifdef Q_OS_WIN
+        // A dot name is not hidden by itself here, and QFile::link makes a .lnk shortcut: a
+        // file of its own, with its own size and time.
         QVERIFY(SetFileAttributesW(p(".hidden.txt").toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
         const bool linkIsFile = true;
 #else
