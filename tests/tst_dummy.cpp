@@ -27,34 +27,33 @@ class TestDummy : public QObject
     Q_OBJECT
 
 private slots:
+    // Single-digit date and time fields are zero-padded; times the 14 digits cannot hold
+    // are held to their limits.
     void record_data()
     {
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<QByteArray>("sizeHex");
-        QTest::newRow("zero") << qint64(0) << QByteArray("00000000");
-        QTest::newRow("485") << qint64(485) << QByteArray("000001E5");
-        QTest::newRow("255 is hex") << qint64(255) << QByteArray("000000FF");
-        QTest::newRow("largest 32-bit") << qint64(0xFFFFFFFF) << QByteArray("FFFFFFFF");
-        QTest::newRow("above 4 GiB") << (qint64(5) << 32 | 0x1234) << QByteArray("00001234");
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QByteArray>("fields"); // size and time
+        const auto row = [](const char *tag, qint64 size, const QDateTime &time,
+                            const char *fields) {
+            QTest::newRow(tag) << size << time << QByteArray(fields);
+        };
+        const QDateTime t(QDate(2024, 3, 5), QTime(9, 4, 7));
+        row("485", 485, t, "000001E5    20240305090407");
+        row("largest 32-bit", 0xFFFFFFFF, t, "FFFFFFFF    20240305090407");
+        row("above 4 GiB", qint64(5) << 32 | 0x1234, t, "00001234    20240305090407");
+        row("year 10000", 0, QDateTime({10000, 1, 1}, {}), "00000000    99991231235959");
+        row("year -1", 0, QDateTime({-1, 1, 1}, {}), "00000000    00010101000000");
+        row("no time", 0, QDateTime(), "00000000    00010101000000");
     }
 
     void record()
     {
         QFETCH(qint64, size);
-        QFETCH(QByteArray, sizeHex);
-        // Single-digit date and time fields are zero-padded.
-        const QDateTime time(QDate(2024, 3, 5), QTime(9, 4, 7));
+        QFETCH(QDateTime, time);
+        QFETCH(QByteArray, fields);
         QCOMPARE(DummyHeader::make(size, time, 6, false).toBytes(),
-                 kHead + sizeHex + "    20240305090407" + QByteArray::fromHex("0600") + "    ");
-    }
-
-    // Times the 14 digits cannot hold are held to their limits.
-    void recordTimeLimits()
-    {
-        for (const QDateTime &t :
-             {QDateTime({10000, 1, 1}, {}), QDateTime({-1, 1, 1}, {}), QDateTime()})
-            QCOMPARE(DummyHeader::make(0, t, 0, false).TimeStamp,
-                     t.isValid() && t.date().year() > 0 ? "99991231235959" : "00010101000000");
+                 kHead + fields + QByteArray::fromHex("0600") + "    ");
     }
 
     // Names as bytes: undecodable bytes survive the round trip, and show as U+FFFD.
@@ -64,17 +63,15 @@ private slots:
         QTest::addColumn<QString>("decoded");
         QTest::newRow("UTF-8") << QByteArray("/d/日本😀.txt") << "/d/日本😀.txt";
 #ifdef Q_OS_UNIX
-        const auto esc = [](QByteArrayView bytes) {
-            QString s;
-            for (const char c : bytes)
-                s += QChar(0xDC00 | uchar(c));
-            return s;
-        };
-        QTest::newRow("invalid bytes") << QByteArray("\xff\xfe.bin") << esc("\xff\xfe") + ".bin";
-        QTest::newRow("Shift-JIS") << QByteArray("\x95\x5c.txt") << esc("\x95") + "\\.txt";
-        QTest::newRow("cut short") << QByteArray("\xe6\x97x") << esc("\xe6\x97") + "x";
-        for (const char *bad : {"\xc0\xaf", "\xed\xb2\x80", "\xf4\x90\x80\x80"}) // overlong,
-            QTest::newRow(bad) << QByteArray(bad) << esc(bad); // a surrogate, above U+10FFFF
+        // A byte that is not part of valid UTF-8 is U+DC00 plus the byte.
+        const auto u16 = [](QStringView s) { return s.toString(); };
+        QTest::newRow("invalid bytes") << QByteArray("\xff\xfe.bin") << u16(u"\xDCFF\xDCFE.bin");
+        QTest::newRow("Shift-JIS") << QByteArray("\x95\x5c.txt") << u16(u"\xDC95\\.txt");
+        QTest::newRow("cut short") << QByteArray("\xe6\x97x") << u16(u"\xDCE6\xDC97x");
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf") << u16(u"\xDCC0\xDCAF");
+        QTest::newRow("surrogate") << QByteArray("\xed\xb2\x80") << u16(u"\xDCED\xDCB2\xDC80");
+        QTest::newRow("above U+10FFFF")
+            << QByteArray("\xf4\x90\x80\x80") << u16(u"\xDCF4\xDC90\xDC80\xDC80");
 #endif
     }
 
@@ -83,7 +80,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, decoded);
         QCOMPARE(decodePath(bytes), decoded);
-        QCOMPARE(encodePath(decoded), bytes);
         QCOMPARE(systemPath(decoded).value_or("<refused>"), bytes);
         QCOMPARE(displayPath(decoded).contains(QChar(0xFFFD)), decoded != QString::fromUtf8(bytes));
         QCOMPARE(decodeFileUrl(fileUrl("/x" + decoded)), "/x" + decoded); // a dialog's start folder
@@ -139,12 +135,11 @@ private slots:
         row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1);
         row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2);
 #ifdef Q_OS_UNIX
-        row("folder part is the root", "src.txt", "/tmp", -3);
         row("write cut short", "src.txt", "out.txt", kThrows, 16);
 #endif
     }
 
-    // Nothing existing is ever changed. A dummy is made only for result 0, and only once.
+    // Nothing existing is ever changed. A dummy is made only for result 0.
     void make()
     {
         QFETCH(QString, source);
@@ -156,9 +151,9 @@ private slots:
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
-            // On Windows a dot name is not hidden by itself, and QFile::link makes a .lnk
-            // shortcut: a file of its own, with its own size and time.
 #ifdef Q_OS_WIN
+        // A dot name is not hidden by itself here, and QFile::link makes a .lnk shortcut: a
+        // file of its own, with its own size and time.
         QVERIFY(SetFileAttributesW(p(".hidden.txt").toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
         const bool linkIsFile = true;
 #else
@@ -191,7 +186,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(p("nowhere")) && !QFileInfo::exists(p("nosub")));
         QCOMPARE(QFileInfo::exists(p("out.txt")), result == 0);
         if (result == 0) {
-            QCOMPARE(MakeDummy(p(source), p("out.txt"), 6, false), qint16(-3));
             const QByteArray record = readFile(p("out.txt"));
             if (linkIsFile && source == "link.txt")
                 QCOMPARE(record.first(8) + record.sliced(34), kHead + "\xFF\x01    ");

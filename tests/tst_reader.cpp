@@ -4,9 +4,7 @@
 #include "testutil.h"
 #include "version.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,110 +18,97 @@ namespace
 {
 const QDateTime Noon(QDate(2023, 11, 5), QTime(12, 34, 56));
 const qint64 Big = (qint64(1) << 32) + 1;
-
-// The first row the intake makes of paths that does not read back as its source, in each
-// locale with each prefix and size option; empty when all do. With makeIn, each is read
-// from the dummy the maker writes in a new folder there, else from the record made for it.
-QString misreadRow(const QStringList &paths, const QList<QLocale> &locales,
-                   const QStringList &prefixes, const QList<SizeCheckState> &sizeChecks,
-                   const QString &makeIn = {})
-{
-    int n = 0;
-    for (const QLocale &locale : locales) {
-        for (const QString &prefix : prefixes) {
-            for (const SizeCheckState sizeCheck : sizeChecks) {
-                const QString out = makeIn.isEmpty() ? "" : makeIn + "/" + QString::number(++n);
-                MakeList list;
-                AddDroppedFiles(list, {out.isEmpty(), out, prefix, sizeCheck},
-                                QStringList{QString()} + paths, locale);
-                for (int r = 1; r <= list.count(); ++r) {
-                    const MakeItem &row = list.item(r);
-                    const QString &name = row.FileName;
-                    const qint64 size = QFileInfo(row.Tag).size();
-                    QByteArray bytes =
-                        DummyHeader::make(size, Noon, quint8(row.InitialLen), row.SizeAdd)
-                            .toBytes();
-                    if (!out.isEmpty()) {
-                        QDir().mkpath(out);
-                        MakeDummy(row.Tag, out + "/" + name, row.InitialLen, row.SizeAdd);
-                        bytes = readFile(out + "/" + name);
-                    }
-                    QString reason;
-                    const auto info = parseDummy(bytes, name, reason);
-                    if (!info || info->sourceName != QFileInfo(row.Tag).fileName() ||
-                        info->size != (row.SizeAdd ? size : size & 0xFFFFFFFF) ||
-                        info->modified != QDateTime(Noon.date(), Noon.time(), QTimeZone::utc()))
-                        return locale.name() + " " + name + ": " +
-                               (info ? info->sourceName + " " + QString::number(info->size)
-                                     : reason);
-                }
-            }
-        }
-    }
-    return {};
-}
 } // namespace
 
 class TestReader : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_tmp;
+    int m_folders = 0;
+
+    // Files of each name and size in a new folder, modified at Noon.
+    QStringList files(const QStringList &names, const QList<qint64> &sizes)
+    {
+        const QString folder = m_tmp.filePath(QString::number(++m_folders)) + "/";
+        QStringList paths;
+        for (const qint64 size : sizes) {
+            for (const QString &name : names)
+                paths << makeFile(folder + QString::number(size) + "/" + name, size, "x", Noon);
+        }
+        return paths;
+    }
+
+    // Checks that every row the intake makes of paths, in each locale with each prefix and
+    // the size in the name, reads back as its source: from the record made for it, or with
+    // made, also without the size, from the dummy the maker writes in a new folder.
+    void readsBack(const QStringList &paths, const QList<QLocale> &locales,
+                   const QStringList &prefixes, bool made = false)
+    {
+        const QList<SizeCheckState> sizeChecks =
+            made ? QList{SizeCheckState::Off, SizeCheckState::On} : QList{SizeCheckState::On};
+        for (const QLocale &locale : locales) {
+            for (const QString &prefix : prefixes) {
+                for (const SizeCheckState sizeCheck : sizeChecks) {
+                    const QString out = made ? m_tmp.filePath(QString::number(++m_folders)) : "";
+                    QDir().mkpath(out);
+                    MakeList list;
+                    AddDroppedFiles(list, {!made, out, prefix, sizeCheck}, QStringList{""} + paths,
+                                    locale);
+                    for (int r = 1; r <= list.count(); ++r) {
+                        const MakeItem &row = list.item(r);
+                        const QString &name = row.FileName, dummy = out + "/" + name;
+                        const qint64 size = QFileInfo(row.Tag).size();
+                        QByteArray bytes =
+                            DummyHeader::make(size, Noon, quint8(row.InitialLen), row.SizeAdd)
+                                .toBytes();
+                        if (made) {
+                            MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd);
+                            bytes = readFile(dummy);
+                        }
+                        QString got, at = locale.name() + " " + name + ": ";
+                        const auto info = parseDummy(bytes, name, got);
+                        if (info)
+                            got = info->sourceName + " " + QString::number(info->size) + " " +
+                                  info->modified.toUTC().toString(Qt::ISODate);
+                        QCOMPARE(at + got, at + QFileInfo(row.Tag).fileName() + " " +
+                                               QString::number(row.SizeAdd ? size : quint32(size)) +
+                                               " 2023-11-05T12:34:56Z");
+                    }
+                }
+            }
+        }
+    }
+
 private slots:
     // Made through the intake and the maker, every dummy gives back its source's name and size.
     void roundTrip()
     {
-        const QTemporaryDir tmp;
-        for (const qint64 size : {0ll, 1ll, 999ll, 1000ll, Big}) {
-            QStringList paths;
-            for (const char *name : {"report.txt", "a.b.tar.gz", "README", "scan(123).pdf",
-                                     "x().txt", "v(1,000)", "a.b(5)", "1.234", "写真 2024年.jpeg"})
-                paths << makeFile(tmp.filePath(QString::number(size) + "/" + name), size, "x",
-                                  Noon);
-            const QList<QLocale> locales{QLocale("en_US"), QLocale("ja_JP"), QLocale("de_DE"),
-                                         QLocale("fr_FR")};
-            QCOMPARE(misreadRow(paths, locales, {"", "v1.0_", "(", "P"},
-                                {SizeCheckState::Off, SizeCheckState::On},
-                                tmp.filePath(QString::number(size) + "out")),
-                     QString());
-        }
+        const QStringList names{"a.b.tar.gz", "README", "scan(123).pdf",   "x().txt",
+                                "v(1,000)",   "a.b(5)", "写真 2024年.jpeg"};
+        for (const qint64 size : {0ll, 1ll, 999ll, 1000ll, Big})
+            readsBack(files(names, {size}),
+                      {QLocale("en_US"), QLocale("ja_JP"), QLocale("de_DE"), QLocale("fr_FR")},
+                      {"", "v1.0_", "("}, true);
     }
 
-    // The list of names the maker makes ambiguous is empty: it puts the size only before
-    // the last "." of the prefixed name, or at its end when that has none, so only the
-    // bracket pair there can be the size. Checked for every name of up to 4 characters
-    // from look-alikes: leading dots, brackets and digits of its own, "," and "." as in
-    // the size's groups.
+    // Only the bracket pair before the last "." (or ending a name with none) is the size:
+    // every name of up to 4 look-alike characters (dots, brackets, digits, ",") has one
+    // reading, and so has the size in every locale's digits and separators.
     void noNameIsAmbiguous()
     {
-        const QTemporaryDir tmp;
-        QStringList names{""}, paths;
+        QStringList names{""};
         for (qsizetype from = 0; names[from].size() < 4; ++from) {
             for (const QChar c : QString("a.(),5"))
                 names << names[from] + c;
         }
         for (const char *odd : {"", ".", ".."})
             names.removeAll(odd);
-        for (const qint64 size : {0, 5, 1005}) {
-            for (const QString &name : std::as_const(names))
-                paths << makeFile(tmp.filePath(QString::number(size) + "/" + name), size);
-        }
-        QCOMPARE(misreadRow(paths, {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"},
-                            {SizeCheckState::On}),
-                 QString());
-    }
-
-    // The size reads back however a locale writes it: other digits, separators, group sizes.
-    void everyLocale()
-    {
-        const QTemporaryDir tmp;
-        QStringList paths;
-        for (const qint64 size : {qint64(1234), qint64(1234567), Big * 1000 + 7})
-            paths << makeFile(tmp.filePath(QString::number(size) + "/a.b"), size);
-        QCOMPARE(misreadRow(paths,
-                            QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                     QLocale::AnyTerritory),
-                            {"p"}, {SizeCheckState::On}),
-                 QString());
+        readsBack(files(names, {0, 5, 1005}), {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"});
+        readsBack(files({"a.b"}, {1234, 1234567, Big * 1000 + 7}),
+                  QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                           QLocale::AnyTerritory),
+                  {"p"});
     }
 
     void strict_data()
@@ -147,7 +132,6 @@ private slots:
         row("month 13", "time stamp", 24, "13");
         row("30 February", "time stamp", 24, "0230");
         row("sign in the time", "time stamp", 20, "+023");
-        row("prefix longer than the name", "prefix length", 34, "\x0F");
         row("size flag 2", "size flag", 35, "\x02");
         row("reserved 36", "reserved bytes 36-39", 39, "x");
         row("size disagrees", "size in name", 0, {}, "P_a(1,235).txt");
@@ -197,8 +181,8 @@ private slots:
         for (int i = 0; i < 3; ++i)
             paths << makeFile(src + "/" + names[i], sizes[i], "x", Noon);
         MakeList list;
-        AddDroppedFiles(list, {false, out, "P_", SizeCheckState::On},
-                        QStringList{QString()} + paths, QLocale(QLocale::German));
+        AddDroppedFiles(list, {false, out, "P_", SizeCheckState::On}, QStringList{""} + paths,
+                        QLocale(QLocale::German));
         for (int r = 1; r <= list.count(); ++r) {
             const MakeItem &row = list.item(r);
             dummies << out + "/" + row.FileName;
@@ -217,21 +201,17 @@ private slots:
         const QStringList lines =
             run(QStringList{"--json", "--check", src} + dummies, 1).split('\n');
         QCOMPARE(lines.size(), 4);
-        const QStringList checks{"matches", "missing", "differs"};
-        for (int i = 0; i < 3; ++i) {
-            QJsonObject expected{{"dummy", dummies[i]},
-                                 {"source_name", names[i]},
-                                 {"size", sizes[i]},
-                                 {"modified", "2023-11-05 12:34:56"},
-                                 {"version", PORONBO_VERSION_TEXT},
-                                 {"prefix_length", 2},
-                                 {"size_in_name", true},
-                                 {"source", src + "/" + names[i]},
-                                 {"check", checks[i]}};
-            if (i == 2)
-                expected.insert("differs", QJsonArray{"size", "time"});
-            QCOMPARE(QJsonDocument::fromJson(lines[i].toUtf8()).object(), expected);
-        }
+        const QString json =
+            "{\"dummy\":\"%1\",\"source_name\":\"%2\",\"size\":%3,\"source\":\"%4\",\"check\":%5,"
+            "\"modified\":\"2023-11-05 12:34:56\",\"version\":\"" PORONBO_VERSION_TEXT "\","
+            "\"prefix_length\":2,\"size_in_name\":true}";
+        const QStringList checks{"\"matches\"", "\"missing\"",
+                                 "\"differs\",\"differs\":[\"size\",\"time\"]"};
+        const auto object = [](const QString &t) { return QJsonDocument::fromJson(t.toUtf8()); };
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(object(lines[i]),
+                     object(json.arg(dummies[i], names[i], QString::number(sizes[i]),
+                                     src + "/" + names[i], checks[i])));
 
         // --check followed by a dummy: each dummy's own folder.
         QCOMPARE(run({"--check", dummies[0]}, 0),
@@ -239,7 +219,6 @@ private slots:
                               "\t2\t1\tmissing\n");
         QCOMPARE(run({"--check", tmp.filePath("nowhere"), dummies[0]}, 2), "");
         QCOMPARE(run({"--json"}, 2), "");
-        QCOMPARE(run({"--version"}, 0), "poronbo-info " PORONBO_VERSION_TEXT "\n");
 #ifdef Q_OS_LINUX
         QProcess full; // an output that cannot be written is a failure
         full.setStandardOutputFile("/dev/full");
