@@ -218,6 +218,7 @@ private slots:
         const QString gone = QDir::toNativeSeparators(m_dir->filePath("gone.txt"));
         drop(m_window.get(), {file("e1.txt"), gone, file("e3.txt")});
         QCOMPARE(column(MakeColumn::FILE_NAME), QStringList({"__退避__e1.txt"}));
+        QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(m_messages.size(), 4);
         QCOMPARE(m_messages[3].first, QMessageBox::Critical);
         QVERIFY(m_messages[3].second.contains(gone));
