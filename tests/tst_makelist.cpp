@@ -110,7 +110,7 @@ private slots:
         QStringList shown; // FILE_PATH to EXT, then the row's key, tag and prefix length
         for (int c = 1; c <= 4; ++c)
             shown << m_list->data(m_list->index(0, c)).toString();
-        QCOMPARE(shown << row.Key << row.Tag << QString::number(row.InitialLen),
+        QCOMPARE(shown << row.key() << row.Tag << QString::number(row.InitialLen),
                  QStringList({folder, expected[0], QString::number(size), expected[1],
                               folder + QDir::separator() + expected[0], src, expected[2]}));
         QCOMPARE(row.SizeAdd, options.SizeCheck == On);
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({typed}));
 
         drop({a}, {false, out + QDir::separator(), "p", Off}); // a trailing separator doubles
-        QCOMPARE(m_list->item(2).Key, out + QDir::separator() + QDir::separator() + "psame.txt");
+        QCOMPARE(m_list->item(2).key(), out + QDir::separator() + QDir::separator() + "psame.txt");
         QCOMPARE(drop({b}, {true, "", "p", Off}).added, 1);
         QCOMPARE(drop({b}, {true, "", "p", Off}).added, 0);
         QCOMPARE(drop({b}, {true, "", "q", Off}).added, 1); // a new prefix names it anew

@@ -1,20 +1,178 @@
 #include "MakeList.h"
 
+#include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
 
+#include <QHashFunctions>
 #include <stdexcept>
+
+namespace
+{
+
+// The locale's time format with seconds and without a time-zone field: the short
+// format with seconds added after the minutes, as "H:mm" becomes "H:mm:ss".
+QString timeFormatWithSeconds(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
+        if (minutes > 0)
+            format.insert(minutes + 2, format.at(minutes - 1) + QLatin1String("ss"));
+        else
+            format = locale.timeFormat(QLocale::LongFormat);
+    }
+    QString out;
+    bool quoted = false;
+    for (const QChar c : std::as_const(format)) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            out += c;
+    }
+    return out.simplified();
+}
+
+} // namespace
+
+// The index grows before it is more than this full (in tenths).
+constexpr qsizetype MaxLoadTenths = 7;
+
+void MakeList::KeyIndex::reserve(qsizetype rows)
+{
+    const size_t wanted = size_t(rows * 10 / MaxLoadTenths + 1);
+    if (wanted <= m_slots.size())
+        return;
+    std::vector<quint64> old(qMax(wanted, m_slots.size() * 2), 0);
+    old.swap(m_slots);
+    for (const quint64 entry : old) {
+        if (entry != 0)
+            place(entry);
+    }
+}
+
+template <class Same> bool MakeList::KeyIndex::contains(size_t hash, Same same) const
+{
+    if (m_slots.empty())
+        return false;
+    const quint32 high = quint32(hash);
+    for (size_t i = slotOf(high);; i = i + 1 == m_slots.size() ? 0 : i + 1) {
+        const quint64 entry = m_slots[i];
+        if (entry == 0)
+            return false;
+        if (quint32(entry >> 32) == high && same(qsizetype(quint32(entry)) - 1))
+            return true;
+    }
+}
+
+void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
+{
+    reserve(m_used + 1);
+    place(quint64(quint32(hash)) << 32 | quint64(row + 1));
+    ++m_used;
+}
+
+void MakeList::KeyIndex::place(quint64 entry)
+{
+    size_t i = slotOf(quint32(entry >> 32));
+    while (m_slots[i] != 0)
+        i = i + 1 == m_slots.size() ? 0 : i + 1;
+    m_slots[i] = entry;
+}
+
+size_t MakeList::folderHash(const QString &folder)
+{
+    return qHash(QStringView(folder), QHashSeed::globalSeed());
+}
+
+// A name holds no separator, so folder and name together tell the key.
+size_t MakeList::keyHash(size_t folderHash, const QString &name)
+{
+    const quint64 hash = qHash(QStringView(name), folderHash);
+    return size_t(hash ^ (hash >> 32));
+}
+
+void MakeList::reindex()
+{
+    m_keys.clear();
+    m_keys.reserve(m_rows.size());
+    QString folder;
+    size_t folderKey = folderHash(folder);
+    for (qsizetype row = 0; row < m_rows.size(); ++row) {
+        const MakeItem &item = m_rows.at(row);
+        if (item.FilePath != folder) {
+            folder = item.FilePath;
+            folderKey = folderHash(folder);
+        }
+        m_keys.insert(keyHash(folderKey, item.FileName), row);
+    }
+}
+
+MakeList::MakeList(QObject *parent) : QAbstractTableModel(parent)
+{
+    setLocale(QLocale::system());
+}
+
+void MakeList::setLocale(const QLocale &locale)
+{
+    if (!m_dateFormat.isNull() && locale == m_locale)
+        return;
+    m_locale = locale;
+    m_dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    m_dateTimeFormat = m_dateFormat + QLatin1Char(' ') + timeFormatWithSeconds(locale);
+    if (count() > 0) {
+        const int column = int(MakeColumn::TIMESTUMP);
+        emit dataChanged(index(0, column), index(count() - 1, column), {Qt::DisplayRole});
+    }
+}
+
+// Short date and time with seconds; the date alone at midnight.
+QString MakeList::timeText(qint64 msecs) const
+{
+    const QDateTime t = localWallClock(msecs);
+    return m_locale.toString(t, t.time() == QTime(0, 0) ? m_dateFormat : m_dateTimeFormat);
+}
 
 MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
     m_rows.reserve(expected);
-    m_keys.reserve(expected);
+    m_list.m_keys.reserve(m_list.m_rows.size() + expected);
+    m_folderHash = folderHash(m_folder);
+}
+
+MakeList::Appender::~Appender()
+{
+    if (!m_rows.isEmpty())
+        m_list.reindex(); // forgets the rows collected
+}
+
+size_t MakeList::Appender::hash(const QString &folder, const QString &name)
+{
+    if (folder != m_folder) {
+        m_folder = folder;
+        m_folderHash = folderHash(folder);
+        m_name.clear();
+    } else if (name == m_name && !m_name.isNull()) {
+        return m_keyHash;
+    }
+    m_name = name;
+    m_keyHash = keyHash(m_folderHash, name);
+    return m_keyHash;
+}
+
+bool MakeList::Appender::contains(const QString &folder, const QString &name)
+{
+    const qsizetype listed = m_list.m_rows.size();
+    return m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
+        const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
+        return item.FileName == name && item.FilePath == folder;
+    });
 }
 
 void MakeList::Appender::add(MakeItem row)
 {
-    if (contains(row.Key))
+    if (contains(row.FilePath, row.FileName))
         throw std::logic_error("make list key already in use");
-    m_keys.insert(row.Key, int(m_rows.size()));
+    m_list.m_keys.insert(hash(row.FilePath, row.FileName), m_list.m_rows.size() + m_rows.size());
     m_rows.append(std::move(row));
 }
 
@@ -24,25 +182,19 @@ void MakeList::Appender::commit()
         return;
     const int first = m_list.count();
     m_list.beginInsertRows({}, first, first + int(m_rows.size()) - 1);
-    if (first == 0) {
-        // A large drop on an empty list is neither copied nor hashed again.
-        m_list.m_rows = std::move(m_rows);
-        m_list.m_keys = std::move(m_keys);
-    } else {
-        for (MakeItem &row : m_rows) {
-            m_list.m_keys.insert(row.Key, int(m_list.m_rows.size()));
-            m_list.m_rows.append(std::move(row));
-        }
-    }
+    if (first == 0)
+        m_list.m_rows = std::move(m_rows); // a large drop on an empty list is not copied
+    else
+        m_list.m_rows.append(std::move(m_rows));
     m_rows.clear();
-    m_keys.clear();
     m_list.endInsertRows();
 }
 
 void MakeList::clear()
 {
+    QList<MakeItem> rows;
     beginResetModel();
-    m_rows.clear();
+    rows.swap(m_rows);
     m_keys.clear();
     m_markedFirst = 0;
     m_markedLast = -1;
@@ -98,11 +250,11 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
         case MakeColumn::FILE_NAME:
             return displayPath(row.FileName);
         case MakeColumn::SIZE:
-            return row.Size;
+            return QString::number(row.Size);
         case MakeColumn::EXT:
-            return displayPath(row.Ext);
+            return displayPath(row.ext().toString());
         case MakeColumn::TIMESTUMP:
-            return row.TimeStamp;
+            return timeText(row.ModifiedMSecs);
         }
         return {};
     case Qt::TextAlignmentRole:

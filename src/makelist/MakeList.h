@@ -3,8 +3,9 @@
 #include "MakeItem.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QList>
+#include <QLocale>
+#include <vector>
 
 // The one store of the make-list rows, shown through a table model with the
 // columns of MakeColumns.
@@ -16,35 +17,40 @@ class MakeList : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit MakeList(QObject *parent = nullptr);
 
     // Rows.
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
     void clear();
 
+    // The locale the TIMESTUMP texts are shown in (at first the system's); the
+    // intake sets the one its rows are made for.
+    void setLocale(const QLocale &locale);
+
     // Collects new rows; commit() adds them at the end of the list in one insertion.
     // Rows not committed are dropped. Keys must be new to the list and to the rows
-    // collected.
+    // collected. One appender at a time, and the list keeps its rows meanwhile.
     class Appender
     {
     public:
         Appender(MakeList &list, qsizetype expected);
+        ~Appender();
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
-        // Whether key is listed or collected.
-        bool contains(const QString &key) const
-        {
-            return m_list.m_keys.contains(key) || m_keys.contains(key);
-        }
+        // Whether the key folder + separator + name is listed or collected.
+        bool contains(const QString &folder, const QString &name);
         void add(MakeItem row);
         void commit();
 
     private:
+        size_t hash(const QString &folder, const QString &name);
+
         MakeList &m_list;
-        QList<MakeItem> m_rows;
-        QHash<QString, int> m_keys; // key to 0-based index in m_rows
+        QList<MakeItem> m_rows;   // numbered on in the list's key index
+        QString m_folder, m_name; // the last key hashed, and its hashes
+        size_t m_folderHash = 0, m_keyHash = 0;
     };
 
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
@@ -60,8 +66,36 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // 0-based row numbers by key hash, in open addressing with linear probing: each slot
+    // holds 32 bits of the hash above the row + 1 (0 is an empty slot).
+    class KeyIndex
+    {
+    public:
+        // Room for rows keys in all without growing.
+        void reserve(qsizetype rows);
+        void clear() { *this = {}; }
+        // Whether same(row) holds for a row whose key has hash.
+        template <class Same> bool contains(size_t hash, Same same) const;
+        void insert(size_t hash, qsizetype row);
+
+    private:
+        size_t slotOf(quint32 hash) const { return size_t((quint64(hash) * m_slots.size()) >> 32); }
+        void place(quint64 entry);
+
+        std::vector<quint64> m_slots;
+        qsizetype m_used = 0;
+    };
+
+    static size_t folderHash(const QString &folder);
+    static size_t keyHash(size_t folderHash, const QString &name);
+    // Rebuilds the key index from the rows, as after rows have moved.
+    void reindex();
+    QString timeText(qint64 msecs) const;
+
     QList<MakeItem> m_rows;
-    QHash<QString, int> m_keys; // key to 0-based row
-    int m_markedFirst = 0;      // 0-based rows marked since the last flush
+    KeyIndex m_keys;
+    int m_markedFirst = 0; // 0-based rows marked since the last flush
     int m_markedLast = -1;
+    QLocale m_locale;
+    QString m_dateFormat, m_dateTimeFormat;
 };
