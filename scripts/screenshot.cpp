@@ -10,9 +10,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 #include <QUrl>
 
 int main(int argc, char *argv[])
@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
 
     QMimeData data;
     data.setUrls(urls);
-    QWidget *viewport = window.findChild<QTreeView *>(QStringLiteral("lvMakeList"))->viewport();
+    QWidget *viewport = window.findChild<QTableView *>(QStringLiteral("lvMakeList"))->viewport();
     // As the platform does: the drag enters the list, then drops there.
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);

@@ -18,11 +18,11 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTranslator>
-#include <QTreeView>
 #include <cstdio>
 #include <memory>
 
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(), same ? "" : "C:\\o");
         QCOMPARE(int(child<QCheckBox>("chkSize")->checkState()), check);
         QVERIFY(child("Picture1")->isVisible());
-        const QHeaderView *header = child<QTreeView>("lvMakeList")->header();
+        const QHeaderView *header = child<QTableView>("lvMakeList")->horizontalHeader();
         const QAbstractItemModel *model = header->model();
         QStringList columns; // key, header text, width in pixels, horizontal alignment
         for (int c = 0; c < header->count(); ++c) {
@@ -155,13 +155,13 @@ private slots:
         QFETCH(QString, target);
         open();
         QWidget *w = target == "frmMain"      ? m_window.get()
-                     : target == "lvMakeList" ? child<QTreeView>("lvMakeList")->viewport()
+                     : target == "lvMakeList" ? child<QTableView>("lvMakeList")->viewport()
                                               : child(qPrintable(target));
         drop(w, {file("A.txt"), file("a.txt"), file("b")}); // names differing in case only
         QCOMPARE(column(MakeColumn::FILE_NAME),
                  QStringList({"__退避__A.txt", "__退避__a.txt", "__退避__b"}));
         QVERIFY(!child("Picture1")->isVisible());
-        QCOMPARE(child<QTreeView>("lvMakeList")->currentIndex().row(), 0);
+        QCOMPARE(child<QTableView>("lvMakeList")->currentIndex().row(), 0);
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -396,7 +396,7 @@ private slots:
         m_window->setProgressDelay(0);
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(file("late.txt"))});
-        QWidget *list = child<QTreeView>("lvMakeList")->viewport();
+        QWidget *list = child<QTableView>("lvMakeList")->viewport();
         QCoreApplication::postEvent(
             list, new QDragEnterEvent({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {}));
         QCoreApplication::postEvent(
