@@ -75,6 +75,35 @@ private:
     QString m_text;
 };
 
+// Copies of texts cut from shared buffers: each is an ordinary QString (copies of it
+// share it, changes to it detach it), but costs only its characters and a NUL rather
+// than an allocation of its own. A buffer is freed with the last text in it.
+class TextStore
+{
+public:
+    QString copy(QStringView text)
+    {
+        if (text.size() >= BufferSize / 8)
+            return text.toString();
+        if (m_used + text.size() + 1 > m_buffer.size()) {
+            m_buffer = QString(BufferSize, Qt::Uninitialized);
+            m_used = 0;
+        }
+        QString::DataPointer &buffer = m_buffer.data_ptr();
+        char16_t *out = buffer.data() + m_used;
+        std::copy(text.utf16(), text.utf16() + text.size(), out);
+        out[text.size()] = u'\0';
+        m_used += text.size() + 1;
+        buffer.d_ptr()->ref();
+        return QString(QString::DataPointer(buffer.d_ptr(), out, text.size()));
+    }
+
+private:
+    static constexpr qsizetype BufferSize = 16384; // characters
+    QString m_buffer;
+    qsizetype m_used = 0;
+};
+
 } // namespace
 
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
@@ -107,6 +136,8 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     MakeList::Appender rows(list, total);
     try {
         QString folder; // kept between rows so rows of one folder share its text
+        QString name;
+        TextStore names;
         for (qsizetype i = 1; i < Paths.size(); ++i) {
             const QString &path = Paths.at(i);
             const qsizetype cut = path.lastIndexOf(separator);
@@ -122,19 +153,14 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
 
             FileStat meta;
             bool haveMeta = false;
-            QString name;
+            name.resize(0); // built in the same buffer each time
+            name.append(prefix).append(base);
             if (sizeAdd) {
                 meta = statFile(path);
                 haveMeta = true;
                 // The size goes before the last "." of prefix + base, or at the end.
-                const QStringView size = sizeText.bracketed(meta.size);
                 const qsizetype dot = baseDot >= 0 ? prefix.size() + baseDot : prefixDot;
-                name.reserve(prefix.size() + base.size() + size.size());
-                name.append(prefix).append(base);
-                name.insert(dot < 0 ? name.size() : dot, size);
-            } else {
-                name.reserve(prefix.size() + base.size());
-                name.append(prefix).append(base);
+                name.insert(dot < 0 ? name.size() : dot, sizeText.bracketed(meta.size));
             }
 
             if (rows.contains(folder, name)) {
@@ -144,7 +170,7 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                     meta = statFile(path);
                 MakeItem row;
                 row.FilePath = folder;
-                row.FileName = std::move(name);
+                row.FileName = names.copy(name);
                 row.Tag = path;
                 row.Size = meta.size;
                 row.ModifiedMSecs = meta.modifiedMSecs;

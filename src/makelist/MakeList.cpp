@@ -85,9 +85,9 @@ size_t MakeList::folderHash(const QString &folder)
 }
 
 // A name holds no separator, so folder and name together tell the key.
-size_t MakeList::keyHash(size_t folderHash, const QString &name)
+size_t MakeList::keyHash(size_t folderHash, QStringView name)
 {
-    const quint64 hash = qHash(QStringView(name), folderHash);
+    const quint64 hash = qHash(name, folderHash);
     return size_t(hash ^ (hash >> 32));
 }
 
@@ -145,21 +145,16 @@ MakeList::Appender::~Appender()
         m_list.reindex(); // forgets the rows collected
 }
 
-size_t MakeList::Appender::hash(const QString &folder, const QString &name)
+size_t MakeList::Appender::hash(const QString &folder, QStringView name)
 {
     if (folder != m_folder) {
         m_folder = folder;
         m_folderHash = folderHash(folder);
-        m_name.clear();
-    } else if (name == m_name && !m_name.isNull()) {
-        return m_keyHash;
     }
-    m_name = name;
-    m_keyHash = keyHash(m_folderHash, name);
-    return m_keyHash;
+    return keyHash(m_folderHash, name);
 }
 
-bool MakeList::Appender::contains(const QString &folder, const QString &name)
+bool MakeList::Appender::contains(const QString &folder, QStringView name)
 {
     const qsizetype listed = m_list.m_rows.size();
     return m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {

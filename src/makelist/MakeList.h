@@ -40,17 +40,17 @@ public:
         Appender &operator=(const Appender &) = delete;
 
         // Whether the key folder + separator + name is listed or collected.
-        bool contains(const QString &folder, const QString &name);
+        bool contains(const QString &folder, QStringView name);
         void add(MakeItem row);
         void commit();
 
     private:
-        size_t hash(const QString &folder, const QString &name);
+        size_t hash(const QString &folder, QStringView name);
 
         MakeList &m_list;
-        QList<MakeItem> m_rows;   // numbered on in the list's key index
-        QString m_folder, m_name; // the last key hashed, and its hashes
-        size_t m_folderHash = 0, m_keyHash = 0;
+        QList<MakeItem> m_rows; // numbered on in the list's key index
+        QString m_folder;       // the last folder hashed, and its hash
+        size_t m_folderHash = 0;
     };
 
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
@@ -87,7 +87,7 @@ private:
     };
 
     static size_t folderHash(const QString &folder);
-    static size_t keyHash(size_t folderHash, const QString &name);
+    static size_t keyHash(size_t folderHash, QStringView name);
     // Rebuilds the key index from the rows, as after rows have moved.
     void reindex();
     QString timeText(qint64 msecs) const;
