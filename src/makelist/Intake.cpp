@@ -134,60 +134,89 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
 
     list.setLocale(locale);
     MakeList::Appender rows(list, total);
+    // Each row is looked up in the list after the next row's file has been looked at:
+    // the system call leaves time to fetch the key's place in the index.
+    struct Prepared {
+        qsizetype at = 0; // in Paths; 0 for none
+        QString folder;
+        QString name; // built in the same buffer each time
+        FileStat meta;
+        bool haveMeta = false;
+        quint16 extLen = 0;
+    };
+    Prepared next, ready;
+    TextStore names;
+    const auto take = [&] {
+        const qsizetype at = std::exchange(ready.at, 0);
+        if (rows.contains(ready.folder, ready.name)) {
+            ++result.duplicates;
+            return;
+        }
+        if (!ready.haveMeta)
+            ready.meta = statFile(Paths.at(at));
+        MakeItem row;
+        row.FilePath = ready.folder;
+        row.FileName = names.copy(ready.name);
+        row.Tag = Paths.at(at);
+        row.Size = ready.meta.size;
+        row.ModifiedMSecs = ready.meta.modifiedMSecs;
+        row.InitialLen = initialLen;
+        row.SizeAdd = sizeAdd;
+        row.ExtLen = ready.extLen;
+        rows.add(std::move(row));
+        ++result.added;
+    };
     try {
         QString folder; // kept between rows so rows of one folder share its text
-        QString name;
-        TextStore names;
-        for (qsizetype i = 1; i < Paths.size(); ++i) {
-            const QString &path = Paths.at(i);
-            const qsizetype cut = path.lastIndexOf(separator);
-            if (!options.SameFolder) {
-                folder = options.OutPath;
-            } else if (cut == 0) {
-                folder = QString(separator); // directly under the root
-            } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {
-                folder = path.left(qMax<qsizetype>(cut, 0));
+        for (qsizetype i = 1; i <= total + 1; ++i) {
+            if (i <= total) {
+                const QString &path = Paths.at(i);
+                // The last separator, and the last "." after it, in one pass.
+                qsizetype cut = path.size(), lastDot = -1;
+                while (--cut >= 0 && path.at(cut) != separator) {
+                    if (lastDot < 0 && path.at(cut) == QLatin1Char('.'))
+                        lastDot = cut;
+                }
+                if (!options.SameFolder) {
+                    folder = options.OutPath;
+                } else if (cut == 0) {
+                    folder = QString(separator); // directly under the root
+                } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {
+                    folder = path.left(qMax<qsizetype>(cut, 0));
+                }
+                const QStringView base = QStringView(path).mid(cut + 1);
+                const qsizetype baseDot = lastDot < 0 ? -1 : lastDot - cut - 1;
+                next.name.resize(0);
+                next.name.append(prefix).append(base);
+                next.haveMeta = sizeAdd;
+                if (sizeAdd) {
+                    next.meta = statFile(path);
+                    // The size goes before the last "." of prefix + base, or at the end.
+                    const qsizetype dot = baseDot >= 0 ? prefix.size() + baseDot : prefixDot;
+                    next.name.insert(dot < 0 ? next.name.size() : dot,
+                                     sizeText.bracketed(next.meta.size));
+                }
+                // No file system takes a name this long; its stat fails.
+                next.extLen = quint16(baseDot < 0 ? 0 : base.size() - baseDot - 1);
+                next.folder = folder;
+                next.at = i;
+                rows.prefetch(next.folder, next.name);
             }
-            const QStringView base = QStringView(path).mid(cut + 1);
-            const qsizetype baseDot = base.lastIndexOf(QLatin1Char('.'));
-
-            FileStat meta;
-            bool haveMeta = false;
-            name.resize(0); // built in the same buffer each time
-            name.append(prefix).append(base);
-            if (sizeAdd) {
-                meta = statFile(path);
-                haveMeta = true;
-                // The size goes before the last "." of prefix + base, or at the end.
-                const qsizetype dot = baseDot >= 0 ? prefix.size() + baseDot : prefixDot;
-                name.insert(dot < 0 ? name.size() : dot, sizeText.bracketed(meta.size));
+            if (ready.at != 0) {
+                const qsizetype done = ready.at;
+                take();
+                if (progress && !progress(done, total)) {
+                    result.cancelled = done < total;
+                    break;
+                }
             }
-
-            if (rows.contains(folder, name)) {
-                ++result.duplicates;
-            } else {
-                if (!haveMeta)
-                    meta = statFile(path);
-                MakeItem row;
-                row.FilePath = folder;
-                row.FileName = names.copy(name);
-                row.Tag = path;
-                row.Size = meta.size;
-                row.ModifiedMSecs = meta.modifiedMSecs;
-                row.InitialLen = initialLen;
-                row.SizeAdd = sizeAdd;
-                // No file system takes a name this long; its stat has failed.
-                row.ExtLen = quint16(baseDot < 0 ? 0 : base.size() - baseDot - 1);
-                rows.add(std::move(row));
-                ++result.added;
-            }
-            if (progress && !progress(i, total)) {
-                result.cancelled = i < total;
-                break;
-            }
+            std::swap(next, ready);
         }
     } catch (...) {
-        rows.commit(); // the rows taken in before the failure stay
+        // The rows taken in before the failure stay; the one ready had passed its stat.
+        if (ready.at != 0 && sizeAdd)
+            take();
+        rows.commit();
         throw;
     }
     rows.commit();

@@ -71,6 +71,16 @@ void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
     ++m_used;
 }
 
+void MakeList::KeyIndex::prefetch(size_t hash) const
+{
+#if defined(__GNUC__) || defined(__clang__)
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[slotOf(quint32(hash))]);
+#else
+    Q_UNUSED(hash);
+#endif
+}
+
 void MakeList::KeyIndex::place(quint64 entry)
 {
     size_t i = slotOf(quint32(entry >> 32));
@@ -161,6 +171,11 @@ bool MakeList::Appender::contains(const QString &folder, QStringView name)
         const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
         return item.FileName == name && item.FilePath == folder;
     });
+}
+
+void MakeList::Appender::prefetch(const QString &folder, QStringView name)
+{
+    m_list.m_keys.prefetch(hash(folder, name));
 }
 
 void MakeList::Appender::add(MakeItem row)

@@ -41,6 +41,8 @@ public:
 
         // Whether the key folder + separator + name is listed or collected.
         bool contains(const QString &folder, QStringView name);
+        // Starts fetching the key's place in the index for a contains() soon after.
+        void prefetch(const QString &folder, QStringView name);
         void add(MakeItem row);
         void commit();
 
@@ -77,6 +79,7 @@ private:
         // Whether same(row) holds for a row whose key has hash.
         template <class Same> bool contains(size_t hash, Same same) const;
         void insert(size_t hash, qsizetype row);
+        void prefetch(size_t hash) const;
 
     private:
         size_t slotOf(quint32 hash) const { return size_t((quint64(hash) * m_slots.size()) >> 32); }
