@@ -99,9 +99,14 @@ QByteArray encodePath(const QString &path)
 
 QString decodePath(QByteArrayView bytes)
 {
+    qsizetype i = 0;
+    for (qsizetype n; i < bytes.size() && (n = validSequence(bytes.sliced(i))) > 0;)
+        i += n;
+    if (i == bytes.size())
+        return QString::fromUtf8(bytes); // valid UTF-8 throughout, as most names are
     QString out;
     out.reserve(bytes.size());
-    qsizetype i = 0;
+    i = 0;
     while (i < bytes.size()) {
         // Runs of valid UTF-8 are decoded at once.
         qsizetype end = i;
