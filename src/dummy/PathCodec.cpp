@@ -102,12 +102,8 @@ QString decodePath(QByteArrayView bytes)
     qsizetype i = 0;
     for (qsizetype n; i < bytes.size() && (n = validSequence(bytes.sliced(i))) > 0;)
         i += n;
-    if (i == bytes.size()) { // valid UTF-8 throughout, as most names are
-        QString out = QString::fromUtf8(bytes);
-        if (out.size() < bytes.size())
-            out.squeeze(); // a path may be kept as long as its row: not with the bytes' room
-        return out;
-    }
+    if (i == bytes.size())
+        return QString::fromUtf8(bytes); // valid UTF-8 throughout, as most names are
     QString out;
     out.reserve(bytes.size());
     i = 0;
