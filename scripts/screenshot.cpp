@@ -12,9 +12,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 #include <QUrl>
 
 int main(int argc, char *argv[])
@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
 
     QMimeData data;
     data.setUrls(urls);
-    QWidget *viewport = window.findChild<QTreeView *>(QStringLiteral("lvMakeList"))->viewport();
+    QWidget *viewport = window.findChild<QTableView *>(QStringLiteral("lvMakeList"))->viewport();
     // As the platform does: the drag enters the list, then drops there.
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     QTest::qWait(300);
 
     // The pointer rests on the refused row's mark: the view shows its tooltip.
-    auto *list = window.findChild<QTreeView *>(QStringLiteral("lvMakeList"));
+    auto *list = window.findChild<QTableView *>(QStringLiteral("lvMakeList"));
     const QModelIndexList refused =
         list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("×"));
     if (refused.isEmpty())

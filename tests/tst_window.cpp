@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(child<QRadioButton>("optOutPath_1")->isChecked(), !same);
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(), same ? "" : "C:\\o");
         QCOMPARE(int(child<QCheckBox>("chkSize")->checkState()), check);
-        const QHeaderView *header = child<QTreeView>("lvMakeList")->header();
+        const QHeaderView *header = child<QTableView>("lvMakeList")->horizontalHeader();
         const QAbstractItemModel *model = header->model();
         QStringList columns; // header text, width in pixels, horizontal alignment (1 left)
         for (int c = 0; c < header->count(); ++c) {
@@ -138,13 +138,13 @@ private slots:
     {
         QFETCH(QString, target);
         QWidget *w = target == "frmMain"      ? m_window.get()
-                     : target == "lvMakeList" ? child<QTreeView>("lvMakeList")->viewport()
+                     : target == "lvMakeList" ? child<QTableView>("lvMakeList")->viewport()
                                               : child(qPrintable(target));
         drop(w, {file("A.txt"), file("a.txt"), file("b")}); // names differing in case only
         QCOMPARE(column(MakeColumn::FILE_NAME),
                  QStringList({"__退避__A.txt", "__退避__a.txt", "__退避__b"}));
         QVERIFY(!child("Picture1")->isVisible());
-        QCOMPARE(child<QTreeView>("lvMakeList")->currentIndex().row(), 0);
+        QCOMPARE(child<QTableView>("lvMakeList")->currentIndex().row(), 0);
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -177,7 +177,7 @@ private slots:
         for (int i = 1; i <= 5; ++i)
             src << file(QString("r%1").arg(i));
         drop(m_window.get(), src);
-        auto *list = child<QTreeView>("lvMakeList");
+        auto *list = child<QTableView>("lvMakeList");
         const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
             const QModelIndex cell = m_window->makeList().index(row, 1);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
@@ -238,7 +238,7 @@ private slots:
         QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
                      m_messages[4].second.endsWith("\n" + tips[1]),
                  qPrintable(tips.join(" | ")));
-        QCOMPARE(child<QTreeView>("lvMakeList")->selectionModel()->selectedRows(),
+        QCOMPARE(child<QTableView>("lvMakeList")->selectionModel()->selectedRows(),
                  QModelIndexList({m_window->makeList().index(1, 0)}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
@@ -371,8 +371,8 @@ private slots:
         m_window->setOnProgress([&](QProgressDialog &dialog) {
             QCOMPARE(dialog.windowModality(), Qt::WindowModal);
             if (rowsDuringWork < 0)
-                drop(child<QTreeView>("lvMakeList")->viewport(), {late});
-            child<QTreeView>("lvMakeList")->selectAll();
+                drop(child<QTableView>("lvMakeList")->viewport(), {late});
+            child<QTableView>("lvMakeList")->selectAll();
             child<QAction>("mnuRemoveRows")->trigger();
             rowsDuringWork = m_window->makeList().count();
             dialog.cancel();

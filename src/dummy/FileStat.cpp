@@ -67,11 +67,14 @@ FileStat probeEntry(const QString &path)
 } // namespace
 #endif
 
-FileStat probeFile(const QString &path)
+namespace
+{
+
+// probeFile, given path as systemPath encodes it.
+FileStat probeFile(const QString &path, const std::optional<QByteArray> &name)
 {
     FileStat result;
 #ifdef Q_OS_UNIX
-    const std::optional<QByteArray> name = systemPath(path);
     struct stat st;
     if (!name || ::stat(name->constData(), &st) != 0) {
         result.error = name ? errno : path.isEmpty() ? ENOENT : EINVAL;
@@ -93,14 +96,14 @@ FileStat probeFile(const QString &path)
                            : secs < -most ? std::numeric_limits<qint64>::min()
                                           : secs * 1000;
 #elif defined(Q_OS_WIN)
-    if (!systemPath(path)) {
+    if (!name) {
         result.error = path.isEmpty() ? ENOENT : EINVAL;
         return result;
     }
     result = probeEntry(path);
 #else
     const QFileInfo info(path);
-    if (!systemPath(path) || !info.exists()) {
+    if (!name || !info.exists()) {
         result.error = ENOENT;
         return result;
     }
@@ -111,6 +114,13 @@ FileStat probeFile(const QString &path)
     result.modifiedMSecs = info.lastModified().toMSecsSinceEpoch();
 #endif
     return result;
+}
+
+} // namespace
+
+FileStat probeFile(const QString &path)
+{
+    return probeFile(path, systemPath(path));
 }
 
 QDateTime localWallClock(qint64 msecs)
@@ -142,9 +152,10 @@ QDateTime localWallClock(qint64 msecs)
 
 FileStat statFile(const QString &path)
 {
-    if (!path.isEmpty() && !systemPath(path))
+    const std::optional<QByteArray> name = systemPath(path);
+    if (!path.isEmpty() && !name)
         throw FileError(path, refusedPathReason());
-    FileStat result = probeFile(path);
+    FileStat result = probeFile(path, name);
     if (!result.exists)
         throw FileError(path, systemReason(result.error));
     return result;

@@ -67,40 +67,46 @@ QString decodePath(QByteArrayView bytes)
 
 QByteArray encodePath(const QString &path)
 {
-    QByteArray out;
-    out.reserve(path.size());
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const char16_t c = path.at(i).unicode();
+    // At most three bytes a UTF-16 unit: a pair of units makes four.
+    QByteArray out(path.size() * 3, Qt::Uninitialized);
+    char *o = out.data();
+    for (const char16_t *s = QStringView(path).utf16(), *end = s + path.size(); s < end;) {
+        const char16_t c = *s++;
         if (c < 0x80) {
-            out += char(c);
+            *o++ = char(c);
         } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else if (QChar::isHighSurrogate(c) && i + 1 < path.size() &&
-                   QChar::isLowSurrogate(path.at(i + 1).unicode())) {
-            const char32_t u = QChar::surrogateToUcs4(c, path.at(++i).unicode());
-            out += char(0xF0 | u >> 18);
-            out += char(0x80 | (u >> 12 & 0x3F));
-            out += char(0x80 | (u >> 6 & 0x3F));
-            out += char(0x80 | (u & 0x3F));
+            *o++ = char(0xC0 | c >> 6);
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
+            const char32_t u = QChar::surrogateToUcs4(c, *s++);
+            *o++ = char(0xF0 | u >> 18);
+            *o++ = char(0x80 | (u >> 12 & 0x3F));
+            *o++ = char(0x80 | (u >> 6 & 0x3F));
+            *o++ = char(0x80 | (u & 0x3F));
         } else if (c >= 0xDC80 && c <= 0xDCFF) {
-            out += char(c & 0xFF); // an escaped byte
+            *o++ = char(c & 0xFF); // an escaped byte
         } else if (QChar::isSurrogate(c)) {
-            out += '\0'; // no file name holds it; systemPath refuses it
+            *o++ = '\0'; // no file name holds it; systemPath refuses it
         } else {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xE0 | c >> 12);
+            *o++ = char(0x80 | (c >> 6 & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
 QString decodePath(QByteArrayView bytes)
 {
+    qsizetype i = 0;
+    for (qsizetype n; i < bytes.size() && (n = validSequence(bytes.sliced(i))) > 0;)
+        i += n;
+    if (i == bytes.size())
+        return QString::fromUtf8(bytes); // valid UTF-8 throughout, as most names are
     QString out;
     out.reserve(bytes.size());
-    qsizetype i = 0;
+    i = 0;
     while (i < bytes.size()) {
         // Runs of valid UTF-8 are decoded at once.
         qsizetype end = i;

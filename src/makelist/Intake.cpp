@@ -22,83 +22,86 @@ bool hasBadNameCharacter(const QString &prefix)
                        [&](QChar c) { return c.unicode() < 0x20 || bad.contains(c); });
 }
 
-// The locale's time format with seconds and without a time-zone field: the short
-// format with seconds added after the minutes, as "H:mm" becomes "H:mm:ss".
-QString timeFormatWithSeconds(const QLocale &locale)
-{
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1Char('s'))) {
-        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
-        if (minutes > 0)
-            format.insert(minutes + 2, format.at(minutes - 1) + QLatin1String("ss"));
-        else
-            format = locale.timeFormat(QLocale::LongFormat);
-    }
-    QString out;
-    bool quoted = false;
-    for (const QChar c : std::as_const(format)) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        if (quoted || c != QLatin1Char('t'))
-            out += c;
-    }
-    return out.simplified();
-}
-
-// Formats the row texts; built once per intake. Rows with the same size, extension
-// or time in a row share one copy of its text.
-class RowFormat
+// A size in brackets as a name carries it: "(#,###)", with the locale's digits and
+// group separators; "()" for 0.
+//
+// The locale's text of a number differs from that of another of as many digits only
+// in the digits, so the text of 10^(k-1) is kept for each count k and its digits are
+// replaced; a locale whose digits take two UTF-16 units is asked each time.
+class SizeText
 {
 public:
-    explicit RowFormat(const QLocale &locale)
-        : m_locale(locale), m_date(locale.dateFormat(QLocale::ShortFormat)),
-          m_dateTime(m_date + QLatin1Char(' ') + timeFormatWithSeconds(locale))
+    explicit SizeText(const QLocale &locale) : m_locale(locale)
     {
         m_locale.setNumberOptions(m_locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    }
-
-    // "#,###": grouped digits, nothing for 0.
-    QString groupedSize(qint64 size) const
-    {
-        return size == 0 ? QString() : m_locale.toString(size);
-    }
-
-    const QString &size(qint64 size)
-    {
-        if (m_size.text.isNull() || m_size.key != size)
-            m_size = {size, QString::number(size)};
-        return m_size.text;
-    }
-
-    const QString &ext(QStringView ext)
-    {
-        if (m_ext.key != ext)
-            m_ext = {ext.toString(), ext.toString()};
-        return m_ext.text;
-    }
-
-    // Short date and time with seconds; the date alone at midnight.
-    const QString &dateTime(qint64 msecs)
-    {
-        if (m_time.text.isNull() || m_time.key != msecs) {
-            const QDateTime t = localWallClock(msecs);
-            m_time = {msecs, m_locale.toString(t, t.time() == QTime(0, 0) ? m_date : m_dateTime)};
+        const QString zero = m_locale.zeroDigit();
+        m_zero = zero.size() == 1 ? zero.at(0).unicode() : 0;
+        qint64 power = 1;
+        for (qsizetype k = 1; k < MaxDigits && m_zero != 0; ++k, power *= 10) {
+            m_forms[k] = m_locale.toString(power);
+            const auto digits = std::count_if(m_forms[k].cbegin(), m_forms[k].cend(),
+                                              [this](QChar c) { return isDigit(c); });
+            if (digits != k)
+                m_zero = 0;
         }
-        return m_time.text;
+    }
+
+    // Valid until the next call.
+    QStringView bracketed(qint64 size)
+    {
+        m_text.resize(0);
+        m_text += QLatin1Char('(');
+        char16_t digits[MaxDigits]; // from the last
+        qsizetype count = 0;
+        for (qint64 rest = size; rest > 0 && count < MaxDigits; rest /= 10)
+            digits[count++] = char16_t(m_zero + rest % 10);
+        if (size != 0 && (m_zero == 0 || count >= MaxDigits || size < 0)) {
+            m_text += m_locale.toString(size);
+        } else {
+            for (const QChar c : std::as_const(m_forms[count])) // none for 0
+                m_text += isDigit(c) ? QChar(digits[--count]) : c;
+        }
+        m_text += QLatin1Char(')');
+        return m_text;
     }
 
 private:
-    template <class K> struct Last {
-        K key{};
-        QString text;
-    };
+    static constexpr qsizetype MaxDigits = 19; // 10^18 is the largest power a qint64 holds
+    bool isDigit(QChar c) const { return c.unicode() == m_zero || c.unicode() == m_zero + 1; }
 
     QLocale m_locale;
-    QString m_date;
-    QString m_dateTime;
-    Last<qint64> m_size;
-    Last<QString> m_ext;
-    Last<qint64> m_time;
+    char16_t m_zero = 0; // 0 when the locale is asked each time
+    QString m_forms[MaxDigits];
+    QString m_text;
+};
+
+// Copies of texts cut from shared buffers: each is an ordinary QString (copies of it
+// share it, changes to it detach it), but costs only its characters and a NUL rather
+// than an allocation of its own. A buffer is freed with the last text in it.
+class TextStore
+{
+public:
+    QString copy(QStringView text)
+    {
+        if (text.size() >= BufferSize / 8)
+            return text.toString();
+        if (m_used + text.size() + 1 > m_buffer.size()) {
+            m_buffer = QString(BufferSize, Qt::Uninitialized);
+            m_used = 0;
+        }
+        QString::DataPointer &buffer = m_buffer.data_ptr();
+        char16_t *out = buffer.data() + m_used;
+        std::copy(text.utf16(), text.utf16() + text.size(), out);
+        out[text.size()] = u'\0';
+        m_used += text.size() + 1;
+        buffer.d_ptr()->ref();
+        return QString(QString::DataPointer(buffer.d_ptr(), out, text.size()));
+    }
+
+private:
+    static constexpr qsizetype BufferSize = 16384; // characters
+    QString m_buffer;
+    qsizetype m_used = 0;
 };
 
 } // namespace
@@ -124,66 +127,96 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     const int initialLen = int(prefix.size());
     const bool sizeAdd = options.SizeCheck == SizeCheckState::On;
     const QChar separator = QDir::separator();
-    RowFormat format(locale);
+    SizeText sizeText(locale);
     const qsizetype total = Paths.size() - 1;
+    // The last "." of a name the prefix alone gives, for bases without one.
+    const qsizetype prefixDot = prefix.lastIndexOf(QLatin1Char('.'));
 
+    list.setLocale(locale);
     MakeList::Appender rows(list, total);
+    // Each row is looked up in the list after the next row's file has been looked at:
+    // the system call leaves time to fetch the key's place in the index.
+    struct Prepared {
+        qsizetype at = 0; // in Paths; 0 for none
+        QString folder;
+        QString name; // built in the same buffer each time
+        FileStat meta;
+        bool haveMeta = false;
+        quint16 extLen = 0;
+    };
+    Prepared next, ready;
+    TextStore names;
+    const auto take = [&] {
+        const qsizetype at = std::exchange(ready.at, 0);
+        if (rows.contains(ready.folder, ready.name)) {
+            ++result.duplicates;
+            return;
+        }
+        if (!ready.haveMeta)
+            ready.meta = statFile(Paths.at(at));
+        MakeItem row;
+        row.FilePath = ready.folder;
+        row.FileName = names.copy(ready.name);
+        row.Tag = Paths.at(at);
+        row.Size = ready.meta.size;
+        row.ModifiedMSecs = ready.meta.modifiedMSecs;
+        row.InitialLen = initialLen;
+        row.SizeAdd = sizeAdd;
+        row.ExtLen = ready.extLen;
+        rows.add(std::move(row));
+        ++result.added;
+    };
     try {
         QString folder; // kept between rows so rows of one folder share its text
-        for (qsizetype i = 1; i < Paths.size(); ++i) {
-            const QString &path = Paths.at(i);
-            const qsizetype cut = path.lastIndexOf(separator);
-            if (!options.SameFolder) {
-                folder = options.OutPath;
-            } else if (cut == 0) {
-                folder = QString(separator); // directly under the root
-            } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {
-                folder = path.left(qMax<qsizetype>(cut, 0));
+        for (qsizetype i = 1; i <= total + 1; ++i) {
+            if (i <= total) {
+                const QString &path = Paths.at(i);
+                // The last separator, and the last "." after it, in one pass.
+                qsizetype cut = path.size(), lastDot = -1;
+                while (--cut >= 0 && path.at(cut) != separator) {
+                    if (lastDot < 0 && path.at(cut) == QLatin1Char('.'))
+                        lastDot = cut;
+                }
+                if (!options.SameFolder) {
+                    folder = options.OutPath;
+                } else if (cut == 0) {
+                    folder = QString(separator); // directly under the root
+                } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {
+                    folder = path.left(qMax<qsizetype>(cut, 0));
+                }
+                const QStringView base = QStringView(path).mid(cut + 1);
+                const qsizetype baseDot = lastDot < 0 ? -1 : lastDot - cut - 1;
+                next.name.resize(0);
+                next.name.append(prefix).append(base);
+                next.haveMeta = sizeAdd;
+                if (sizeAdd) {
+                    next.meta = statFile(path);
+                    // The size goes before the last "." of prefix + base, or at the end.
+                    const qsizetype dot = baseDot >= 0 ? prefix.size() + baseDot : prefixDot;
+                    next.name.insert(dot < 0 ? next.name.size() : dot,
+                                     sizeText.bracketed(next.meta.size));
+                }
+                // No file system takes a name this long; its stat fails.
+                next.extLen = quint16(baseDot < 0 ? 0 : base.size() - baseDot - 1);
+                next.folder = folder;
+                next.at = i;
+                rows.prefetch(next.folder, next.name);
             }
-            const QString base = path.mid(cut + 1);
-
-            QString name = prefix + base;
-            FileStat meta;
-            bool haveMeta = false;
-            if (sizeAdd) {
-                meta = statFile(path);
-                haveMeta = true;
-                const QString size =
-                    QLatin1Char('(') + format.groupedSize(meta.size) + QLatin1Char(')');
-                const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-                if (dot < 0)
-                    name += size;
-                else
-                    name.insert(dot, size);
+            if (ready.at != 0) {
+                const qsizetype done = ready.at;
+                take();
+                if (progress && !progress(done, total)) {
+                    result.cancelled = done < total;
+                    break;
+                }
             }
-
-            QString key = folder + separator + name;
-            if (rows.contains(key)) {
-                ++result.duplicates;
-            } else {
-                if (!haveMeta)
-                    meta = statFile(path);
-                const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-                MakeItem row;
-                row.Key = std::move(key);
-                row.FilePath = folder;
-                row.FileName = name;
-                row.Size = format.size(meta.size);
-                row.Ext = format.ext(dot < 0 ? QStringView() : QStringView(base).mid(dot + 1));
-                row.TimeStamp = format.dateTime(meta.modifiedMSecs);
-                row.Tag = path;
-                row.InitialLen = initialLen;
-                row.SizeAdd = sizeAdd;
-                rows.add(std::move(row));
-                ++result.added;
-            }
-            if (progress && !progress(i, total)) {
-                result.cancelled = i < total;
-                break;
-            }
+            std::swap(next, ready);
         }
     } catch (...) {
-        rows.commit(); // the rows taken in before the failure stay
+        // The rows taken in before the failure stay; the one ready had passed its stat.
+        if (ready.at != 0 && sizeAdd)
+            take();
+        rows.commit();
         throw;
     }
     rows.commit();

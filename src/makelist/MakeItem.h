@@ -31,18 +31,30 @@ constexpr const MakeColumnInfo &columnInfo(MakeColumn column)
     return MakeColumns[size_t(column)];
 }
 
-// One row of the make list; the views show it through MakeList::data().
+// One row of the make list; the views show it through MakeList::data(), which formats
+// the size and time texts when asked. Rows of one folder share its text.
 struct MakeItem {
-    QString Key;          // FilePath + separator + FileName, unique in the list
-    QString Text;         // STATUS: empty, or the mark of the last make
-    QString FilePath;     // FILE_PATH: the folder the dummy goes in
-    QString FileName;     // FILE_NAME: the dummy's name
-    QString Size;         // SIZE: the source's size in bytes
-    QString Ext;          // EXT: the source's extension
-    QString TimeStamp;    // TIMESTUMP: the source's modified time
-    QString Tag;          // the source path
-    int InitialLen = 0;   // prefix length the dummy's name was made with
-    bool SizeAdd = false; // whether the name carries the source size
-    qint16 Result = 0;    // the last make's MakeDummy result; 0 also when not made
-    QString Reason;       // the system's reason when the last make met an error
+    QString Text;             // STATUS: empty, or the mark of the last make
+    QString FilePath;         // FILE_PATH: the folder the dummy goes in
+    QString FileName;         // FILE_NAME: the dummy's name
+    QString Tag;              // the source path
+    qint64 Size = 0;          // SIZE: the source's size in bytes
+    qint64 ModifiedMSecs = 0; // TIMESTUMP: the source's modified time (FileStat's)
+    int InitialLen = 0;       // prefix length the dummy's name was made with
+    bool SizeAdd = false;     // whether the name carries the source size
+    qint8 Result = 0;         // the last make's MakeDummy result; 0 also when not made
+    quint16 ExtLen = 0;       // EXT: the source's extension, the last ExtLen characters of Tag
+
+    QStringView ext() const { return QStringView(Tag).right(ExtLen); }
+    // FilePath + separator + FileName, unique in the list.
+    QString key() const
+    {
+#ifdef Q_OS_WIN
+        return FilePath + QLatin1Char('\\') + FileName;
+#else
+        return FilePath + QLatin1Char('/') + FileName;
+#endif
+    }
 };
+// Rows are moved as bytes when the store grows; every member must allow that.
+Q_DECLARE_TYPEINFO(MakeItem, Q_RELOCATABLE_TYPE);

@@ -1,19 +1,19 @@
 #include "MakeList.h"
 
+#include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
 
+#include <QHashFunctions>
 #include <algorithm>
 #include <stdexcept>
 
 namespace
 {
 
-// Why the last make did not make row: nothing when it was made or not made.
-QVariant outcomeTip(const MakeItem &row)
+// Why the last make refused row: nothing when it was made or not made.
+QVariant refusalTip(const MakeItem &row)
 {
-    if (!row.Reason.isEmpty())
-        return row.Reason;
     switch (row.Result) {
     case DummySourceMissing:
         return QStringLiteral("元のファイルが見つかりません。");
@@ -26,19 +26,180 @@ QVariant outcomeTip(const MakeItem &row)
     }
 }
 
+// The locale's time format with seconds and without a time-zone field: the short
+// format with seconds added after the minutes, as "H:mm" becomes "H:mm:ss".
+QString timeFormatWithSeconds(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
+        if (minutes > 0)
+            format.insert(minutes + 2, format.at(minutes - 1) + QLatin1String("ss"));
+        else
+            format = locale.timeFormat(QLocale::LongFormat);
+    }
+    QString out;
+    bool quoted = false;
+    for (const QChar c : std::as_const(format)) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('t'))
+            out += c;
+    }
+    return out.simplified();
+}
+
 } // namespace
+
+// The index grows before it is more than this full (in tenths).
+constexpr qsizetype MaxLoadTenths = 7;
+
+void MakeList::KeyIndex::reserve(qsizetype rows)
+{
+    const size_t wanted = size_t(rows * 10 / MaxLoadTenths + 1);
+    if (wanted <= m_slots.size())
+        return;
+    std::vector<quint64> old(qMax(wanted, m_slots.size() * 2), 0);
+    old.swap(m_slots);
+    for (const quint64 entry : old) {
+        if (entry != 0)
+            place(entry);
+    }
+}
+
+template <class Same> bool MakeList::KeyIndex::contains(size_t hash, Same same) const
+{
+    if (m_slots.empty())
+        return false;
+    const quint32 high = quint32(hash);
+    for (size_t i = slotOf(high);; i = i + 1 == m_slots.size() ? 0 : i + 1) {
+        const quint64 entry = m_slots[i];
+        if (entry == 0)
+            return false;
+        if (quint32(entry >> 32) == high && same(qsizetype(quint32(entry)) - 1))
+            return true;
+    }
+}
+
+void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
+{
+    reserve(m_used + 1);
+    place(quint64(quint32(hash)) << 32 | quint64(row + 1));
+    ++m_used;
+}
+
+void MakeList::KeyIndex::prefetch(size_t hash) const
+{
+#if defined(__GNUC__) || defined(__clang__)
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[slotOf(quint32(hash))]);
+#else
+    Q_UNUSED(hash);
+#endif
+}
+
+void MakeList::KeyIndex::place(quint64 entry)
+{
+    size_t i = slotOf(quint32(entry >> 32));
+    while (m_slots[i] != 0)
+        i = i + 1 == m_slots.size() ? 0 : i + 1;
+    m_slots[i] = entry;
+}
+
+size_t MakeList::folderHash(const QString &folder)
+{
+    return qHash(QStringView(folder), QHashSeed::globalSeed());
+}
+
+// A name holds no separator, so folder and name together tell the key.
+size_t MakeList::keyHash(size_t folderHash, QStringView name)
+{
+    const quint64 hash = qHash(name, folderHash);
+    return size_t(hash ^ (hash >> 32));
+}
+
+void MakeList::reindex()
+{
+    m_keys.clear();
+    m_keys.reserve(m_rows.size());
+    QString folder;
+    size_t folderKey = folderHash(folder);
+    for (qsizetype row = 0; row < m_rows.size(); ++row) {
+        const MakeItem &item = m_rows.at(row);
+        if (item.FilePath != folder) {
+            folder = item.FilePath;
+            folderKey = folderHash(folder);
+        }
+        m_keys.insert(keyHash(folderKey, item.FileName), row);
+    }
+}
+
+MakeList::MakeList(QObject *parent) : QAbstractTableModel(parent)
+{
+    setLocale(QLocale::system());
+}
+
+void MakeList::setLocale(const QLocale &locale)
+{
+    if (!m_dateFormat.isNull() && locale == m_locale)
+        return;
+    m_locale = locale;
+    m_dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    m_dateTimeFormat = m_dateFormat + QLatin1Char(' ') + timeFormatWithSeconds(locale);
+    if (count() > 0) {
+        const int column = int(MakeColumn::TIMESTUMP);
+        emit dataChanged(index(0, column), index(count() - 1, column), {Qt::DisplayRole});
+    }
+}
+
+// Short date and time with seconds; the date alone at midnight.
+QString MakeList::timeText(qint64 msecs) const
+{
+    const QDateTime t = localWallClock(msecs);
+    return m_locale.toString(t, t.time() == QTime(0, 0) ? m_dateFormat : m_dateTimeFormat);
+}
 
 MakeList::Appender::Appender(MakeList &list, qsizetype expected) : m_list(list)
 {
     m_rows.reserve(expected);
-    m_keys.reserve(expected);
+    m_list.m_keys.reserve(m_list.m_rows.size() + expected);
+    m_folderHash = folderHash(m_folder);
+}
+
+MakeList::Appender::~Appender()
+{
+    if (!m_rows.isEmpty())
+        m_list.reindex(); // forgets the rows collected
+}
+
+size_t MakeList::Appender::hash(const QString &folder, QStringView name)
+{
+    if (folder != m_folder) {
+        m_folder = folder;
+        m_folderHash = folderHash(folder);
+    }
+    return keyHash(m_folderHash, name);
+}
+
+bool MakeList::Appender::contains(const QString &folder, QStringView name)
+{
+    const qsizetype listed = m_list.m_rows.size();
+    return m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
+        const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
+        return item.FileName == name && item.FilePath == folder;
+    });
+}
+
+void MakeList::Appender::prefetch(const QString &folder, QStringView name)
+{
+    m_list.m_keys.prefetch(hash(folder, name));
 }
 
 void MakeList::Appender::add(MakeItem row)
 {
-    if (contains(row.Key))
+    if (contains(row.FilePath, row.FileName))
         throw std::logic_error("make list key already in use");
-    m_keys.insert(row.Key, int(m_rows.size()));
+    m_list.m_keys.insert(hash(row.FilePath, row.FileName), m_list.m_rows.size() + m_rows.size());
     m_rows.append(std::move(row));
 }
 
@@ -48,28 +209,23 @@ void MakeList::Appender::commit()
         return;
     const int first = m_list.count();
     m_list.beginInsertRows({}, first, first + int(m_rows.size()) - 1);
-    if (first == 0) {
-        // A large drop on an empty list is neither copied nor hashed again.
-        m_list.m_rows = std::move(m_rows);
-        m_list.m_keys = std::move(m_keys);
-    } else {
-        for (MakeItem &row : m_rows) {
-            m_list.m_keys.insert(row.Key, int(m_list.m_rows.size()));
-            m_list.m_rows.append(std::move(row));
-        }
-    }
+    if (first == 0)
+        m_list.m_rows = std::move(m_rows); // a large drop on an empty list is not copied
+    else
+        m_list.m_rows.append(std::move(m_rows));
     m_rows.clear();
-    m_keys.clear();
     m_list.endInsertRows();
 }
 
 void MakeList::clear()
 {
+    QList<MakeItem> rows;
     beginResetModel();
-    m_rows.clear();
+    rows.swap(m_rows);
     m_keys.clear();
     m_markedFirst = 0;
     m_markedLast = -1;
+    m_errorRow = -1;
     endResetModel();
 }
 
@@ -89,14 +245,15 @@ void MakeList::remove(QList<int> rows)
             --begin;
         const int first = rows[begin] - 1, last = rows[end - 1] - 1;
         beginRemoveRows({}, first, last);
-        for (int r = first; r <= last; ++r)
-            m_keys.remove(m_rows[r].Key);
         m_rows.remove(first, last - first + 1);
+        if (m_errorRow > last)
+            m_errorRow -= last - first + 1;
+        else if (m_errorRow >= first)
+            m_errorRow = -1;
         endRemoveRows();
         end = begin;
     }
-    for (int r = rows.front() - 1; r < count(); ++r) // the rows that moved up
-        m_keys[m_rows[r].Key] = r;
+    reindex(); // the keys removed are freed, the rows that moved up found again
 }
 
 void MakeList::mark(int n, const QString &text)
@@ -107,9 +264,13 @@ void MakeList::mark(int n, const QString &text)
 
 void MakeList::setOutcome(int n, qint16 result, const QString &reason)
 {
-    MakeItem &row = m_rows[n - 1];
-    row.Result = result;
-    row.Reason = reason;
+    m_rows[n - 1].Result = qint8(result);
+    if (!reason.isEmpty()) {
+        m_errorRow = n - 1;
+        m_errorReason = reason;
+    } else if (m_errorRow == n - 1) {
+        m_errorRow = -1;
+    }
     changed(n - 1);
 }
 
@@ -153,7 +314,7 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::ToolTipRole:
         if (column == MakeColumn::STATUS)
-            return outcomeTip(row);
+            return index.row() == m_errorRow ? QVariant(m_errorReason) : refusalTip(row);
         [[fallthrough]]; // the other cells' full texts
     case Qt::DisplayRole:
         switch (column) {
@@ -164,11 +325,11 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
         case MakeColumn::FILE_NAME:
             return displayPath(row.FileName);
         case MakeColumn::SIZE:
-            return row.Size;
+            return QString::number(row.Size);
         case MakeColumn::EXT:
-            return displayPath(row.Ext);
+            return displayPath(row.ext().toString());
         case MakeColumn::TIMESTUMP:
-            return row.TimeStamp;
+            return timeText(row.ModifiedMSecs);
         }
         return {};
     case Qt::TextAlignmentRole:

@@ -3,8 +3,9 @@
 #include "MakeItem.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QList>
+#include <QLocale>
+#include <vector>
 
 // The one store of the make-list rows, shown through a table model with the
 // columns of MakeColumns.
@@ -16,7 +17,7 @@ class MakeList : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit MakeList(QObject *parent = nullptr);
 
     // Rows.
     int count() const { return int(m_rows.size()); }
@@ -24,29 +25,38 @@ public:
     void clear();
     // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys.
     void remove(QList<int> rows);
+    // The row whose last make met an unexpected error; 0 when none.
+    int errorRow() const { return m_errorRow + 1; }
+
+    // The locale the TIMESTUMP texts are shown in (at first the system's); the
+    // intake sets the one its rows are made for.
+    void setLocale(const QLocale &locale);
 
     // Collects new rows; commit() adds them at the end of the list in one insertion.
     // Rows not committed are dropped. Keys must be new to the list and to the rows
-    // collected.
+    // collected. One appender at a time, and the list keeps its rows meanwhile.
     class Appender
     {
     public:
         Appender(MakeList &list, qsizetype expected);
+        ~Appender();
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
-        // Whether key is listed or collected.
-        bool contains(const QString &key) const
-        {
-            return m_list.m_keys.contains(key) || m_keys.contains(key);
-        }
+        // Whether the key folder + separator + name is listed or collected.
+        bool contains(const QString &folder, QStringView name);
+        // Starts fetching the key's place in the index for a contains() soon after.
+        void prefetch(const QString &folder, QStringView name);
         void add(MakeItem row);
         void commit();
 
     private:
+        size_t hash(const QString &folder, QStringView name);
+
         MakeList &m_list;
-        QList<MakeItem> m_rows;
-        QHash<QString, int> m_keys; // key to 0-based index in m_rows
+        QList<MakeItem> m_rows; // numbered on in the list's key index
+        QString m_folder;       // the last folder hashed, and its hash
+        size_t m_folderHash = 0;
     };
 
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
@@ -66,9 +76,41 @@ public:
 
 private:
     void changed(int row);
+    // 0-based row numbers by key hash, in open addressing with linear probing: each slot
+    // holds 32 bits of the hash above the row + 1 (0 is an empty slot).
+    class KeyIndex
+    {
+    public:
+        // Room for rows keys in all without growing.
+        void reserve(qsizetype rows);
+        void clear() { *this = {}; }
+        // Whether same(row) holds for a row whose key has hash.
+        template <class Same> bool contains(size_t hash, Same same) const;
+        void insert(size_t hash, qsizetype row);
+        void prefetch(size_t hash) const;
+
+    private:
+        size_t slotOf(quint32 hash) const { return size_t((quint64(hash) * m_slots.size()) >> 32); }
+        void place(quint64 entry);
+
+        std::vector<quint64> m_slots;
+        qsizetype m_used = 0;
+    };
+
+    static size_t folderHash(const QString &folder);
+    static size_t keyHash(size_t folderHash, QStringView name);
+    // Rebuilds the key index from the rows, as after rows have moved.
+    void reindex();
+    QString timeText(qint64 msecs) const;
 
     QList<MakeItem> m_rows;
-    QHash<QString, int> m_keys; // key to 0-based row
-    int m_markedFirst = 0;      // 0-based rows marked since the last flush
+    KeyIndex m_keys;
+    int m_markedFirst = 0; // 0-based rows marked since the last flush
     int m_markedLast = -1;
+    QLocale m_locale;
+    QString m_dateFormat, m_dateTimeFormat;
+    // The row whose last make met an unexpected error (one at most: it stops the batch),
+    // and the system's reason.
+    int m_errorRow = -1;
+    QString m_errorReason;
 };

@@ -26,11 +26,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTranslator>
-#include <QTreeView>
 #include <QtMath>
 #include <algorithm>
 
@@ -89,6 +90,20 @@ bool hasLocalFile(const QMimeData *data)
     return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); });
 }
 
+// The height of a row of one line of text in view, as its delegate gives it.
+int textRowHeight(const QAbstractItemView &view)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+    option.fontMetrics = view.fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("作成 Xg");
+    return view.style()
+        ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &view)
+        .height();
+}
+
 // Shows the wait cursor while it lives.
 class WaitCursor
 {
@@ -142,16 +157,24 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     cmdMake = place(new QPushButton(QStringLiteral("作成"), this), "cmdMake",
                     twipsRect(7380, 900, 795, 315));
 
-    lvMakeList = place(new QTreeView(this), "lvMakeList", twipsRect(120, 1320, 7995, 3255));
-    lvMakeList->setRootIsDecorated(false);
-    lvMakeList->setItemsExpandable(false);
-    lvMakeList->setUniformRowHeights(true);
+    // A table with fixed row heights lays out no row it does not show, so that adding
+    // rows to a long list costs what they add.
+    lvMakeList = place(new QTableView(this), "lvMakeList", twipsRect(120, 1320, 7995, 3255));
+    lvMakeList->setShowGrid(false);
+    lvMakeList->setWordWrap(false);
+    lvMakeList->setTabKeyNavigation(false);
+    lvMakeList->setCornerButtonEnabled(false);
+    lvMakeList->verticalHeader()->hide();
+    lvMakeList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvMakeList->verticalHeader()->setMinimumSectionSize(1); // not a header's height
+    lvMakeList->verticalHeader()->setDefaultSectionSize(textRowHeight(*lvMakeList));
+    lvMakeList->horizontalHeader()->setHighlightSections(false);
+    lvMakeList->horizontalHeader()->setStretchLastSection(false);
     lvMakeList->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvMakeList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvMakeList->setAllColumnsShowFocus(true);
     lvMakeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvMakeList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    lvMakeList->header()->setStretchLastSection(false);
+    lvMakeList->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     lvMakeList->setModel(&m_list);
     lvMakeList->viewport()->setAcceptDrops(true);
     lvMakeList->viewport()->installEventFilter(this);
@@ -442,15 +465,12 @@ void frmMain::cmdMake_Click()
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
         MakeAll(m_list, work.progress());
     } catch (const FileError &) {
-        // The row the batch stopped at is the first with a reason.
-        for (int n = 1; n <= m_list.count(); ++n) {
-            if (!m_list.item(n).Reason.isEmpty()) {
-                const QModelIndex row = m_list.index(n - 1, 0);
-                lvMakeList->selectionModel()->setCurrentIndex(
-                    row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-                lvMakeList->scrollTo(row);
-                break;
-            }
+        // The row the batch stopped at, with the reason as its tooltip.
+        if (const int n = m_list.errorRow()) {
+            const QModelIndex row = m_list.index(n - 1, 0);
+            lvMakeList->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect |
+                                                                   QItemSelectionModel::Rows);
+            lvMakeList->scrollTo(row);
         }
         throw;
     }

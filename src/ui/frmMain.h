@@ -21,7 +21,7 @@ class QLocale;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
+class QTableView;
 
 // The tool's one window: the options, the make list and the three commands.
 class frmMain : public QWidget
@@ -128,7 +128,7 @@ private:
     QCheckBox *chkSize;
     QPushButton *cmdClear;
     QPushButton *cmdMake;
-    QTreeView *lvMakeList;
+    QTableView *lvMakeList;
     QFrame *Picture1;
     QLabel *Label2;
 };
