@@ -75,35 +75,6 @@ private:
     QString m_text;
 };
 
-// Copies of texts cut from shared buffers: each is an ordinary QString (copies of it
-// share it, changes to it detach it), but costs only its characters and a NUL rather
-// than an allocation of its own. A buffer is freed with the last text in it.
-class TextStore
-{
-public:
-    QString copy(QStringView text)
-    {
-        if (text.size() >= BufferSize / 8)
-            return text.toString();
-        if (m_used + text.size() + 1 > m_buffer.size()) {
-            m_buffer = QString(BufferSize, Qt::Uninitialized);
-            m_used = 0;
-        }
-        QString::DataPointer &buffer = m_buffer.data_ptr();
-        char16_t *out = buffer.data() + m_used;
-        std::copy(text.utf16(), text.utf16() + text.size(), out);
-        out[text.size()] = u'\0';
-        m_used += text.size() + 1;
-        buffer.d_ptr()->ref();
-        return QString(QString::DataPointer(buffer.d_ptr(), out, text.size()));
-    }
-
-private:
-    static constexpr qsizetype BufferSize = 16384; // characters
-    QString m_buffer;
-    qsizetype m_used = 0;
-};
-
 } // namespace
 
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
@@ -145,7 +116,6 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
         quint16 extLen = 0;
     };
     Prepared next, ready;
-    TextStore names;
     const auto take = [&] {
         const qsizetype at = std::exchange(ready.at, 0);
         if (rows.contains(ready.folder, ready.name)) {
@@ -156,7 +126,7 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
             ready.meta = statFile(Paths.at(at));
         MakeItem row;
         row.FilePath = ready.folder;
-        row.FileName = names.copy(ready.name);
+        row.FileName = QString(ready.name.constData(), ready.name.size());
         row.Tag = Paths.at(at);
         row.Size = ready.meta.size;
         row.ModifiedMSecs = ready.meta.modifiedMSecs;
