@@ -278,6 +278,8 @@ private slots:
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "○"}));
         QCOMPARE(::access(dir + "__退避__\xff\xfe.bin", F_OK), 0);
+        dropUrls(m_window.get(), {url("\xff-gone")}); // the message shows what it cannot decode
+        QVERIFY(m_messages.size() == 1 && m_messages[0].second.contains("\uFFFD-gone"));
 #else
         QSKIP("needs Unix file-system features");
 #endif

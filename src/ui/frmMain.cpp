@@ -478,7 +478,7 @@ void frmMain::cmdMake_Click()
     if (!SaveOptions(m_ini, options())) {
         tell(QMessageBox::Warning,
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
-                 .arg(QDir::toNativeSeparators(m_ini.IniName), m_ini.LastError()));
+                 .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.LastError()));
     }
 }
 
@@ -520,8 +520,9 @@ void frmMain::guarded(const std::function<void()> &handler)
     try {
         handler();
     } catch (const FileError &e) {
-        tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1\n%2")
-                                        .arg(QDir::toNativeSeparators(e.path()), e.reason()));
+        tell(QMessageBox::Critical,
+             QStringLiteral("処理を中断しました。\n\n%1\n%2")
+                 .arg(displayPath(QDir::toNativeSeparators(e.path())), e.reason()));
     } catch (const std::exception &e) {
         tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1").arg(whatText(e)));
     }
