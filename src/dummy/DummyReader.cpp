@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "FileStat.h"
 #include "PathCodec.h"
+#include "UnixFile.h"
 #include "modMain.h"
 
 #include <QDir>
@@ -170,8 +171,9 @@ std::optional<DummyInfo> readDummy(const QString &path, QString &reason)
     qsizetype got = 0;
 #ifdef Q_OS_UNIX
     const std::optional<QByteArray> name = systemPath(path);
-    const int fd =
-        name ? ::open(name->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
+    const UnixFile file(
+        name ? ::open(name->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1);
+    const int fd = file.fd();
     if (fd < 0) {
         if (!name) {
             reason = refusedPathReason();
@@ -180,10 +182,6 @@ std::optional<DummyInfo> readDummy(const QString &path, QString &reason)
         reason = systemReason(errno);
         return {};
     }
-    const struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced since the look
         reason = QStringLiteral("not a file");

@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "FileStat.h"
 #include "PathCodec.h"
+#include "UnixFile.h"
 #include "version.h"
 
 #include <QDir>
@@ -54,21 +55,14 @@ NewFile createNewFile(const QString &path, const QByteArray &content, QString &r
     }
 #ifdef Q_OS_UNIX
     const QByteArray &name = *systemName;
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UnixFile file(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!file.isOpen()) {
         reason = systemReason(errno);
         return NewFile::NotCreated;
     }
-    int error = 0;
-    for (qsizetype done = 0; done < content.size() && !error;) {
-        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0 || errno != EINTR)
-            error = n == 0 ? EIO : errno;
-    }
-    if (::close(fd) != 0 && !error)
-        error = errno;
+    int error = file.writeAll(content);
+    if (const int closed = file.close(); closed && !error)
+        error = closed;
     if (!error)
         return NewFile::Created;
     reason = systemReason(error);

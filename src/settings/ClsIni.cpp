@@ -2,6 +2,7 @@
 
 #include "dummy/FileError.h"
 #include "dummy/PathCodec.h"
+#include "dummy/UnixFile.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -196,31 +197,6 @@ QByteArray withValue(const QByteArray &data, const QString &section, const QStri
 
 enum class ReadResult { Read, Missing, Refused };
 
-#ifdef Q_OS_UNIX
-// Closes a file descriptor when it goes out of scope.
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// Writes all of data to fd; 0 or the errno that stopped it.
-int writeAll(int fd, const QByteArray &data)
-{
-    for (qsizetype done = 0; done < data.size();) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0 || errno != EINTR)
-            return n == 0 ? EIO : errno;
-    }
-    return 0;
-}
-#endif
-
 // Reads the settings file into data. Only a regular file (links followed) of at most
 // kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
 ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
@@ -232,16 +208,16 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
         return ReadResult::Refused;
     }
 #ifdef Q_OS_UNIX
-    Descriptor file{::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    const UnixFile file(::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st;
-    if (file.fd < 0) {
+    if (!file.isOpen()) {
         const int error = errno;
         if (error == ENOENT && ::lstat(path->constData(), &st) != 0)
             return ReadResult::Missing; // a dangling link is not missing
         reason = error == ENOENT ? notRegularReason() : systemReason(error);
         return ReadResult::Refused;
     }
-    if (::fstat(file.fd, &st) != 0) {
+    if (::fstat(file.fd(), &st) != 0) {
         reason = systemReason(errno);
         return ReadResult::Refused;
     }
@@ -253,7 +229,7 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
     data.resize(qMin<qint64>(st.st_size, kMaxFileSize) + 1);
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::read(file.fd, data.data() + done, size_t(data.size() - done));
+        const ssize_t n = ::read(file.fd(), data.data() + done, size_t(data.size() - done));
         if (n == 0)
             break;
         if (n < 0 && errno != EINTR) {
@@ -308,25 +284,24 @@ bool replaceFile(const QString &name, const QByteArray &content, QString &reason
     const bool existed = ::stat(target.constData(), &old) == 0;
 
     QByteArray temp;
-    Descriptor file;
-    for (int attempt = 0; file.fd < 0 && attempt < 100; ++attempt) {
+    UnixFile file;
+    for (int attempt = 0; !file.isOpen() && attempt < 100; ++attempt) {
         temp = target + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        file.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file.fd < 0 && errno != EEXIST)
+        file.reset(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!file.isOpen() && errno != EEXIST)
             break;
     }
-    if (file.fd < 0) {
+    if (!file.isOpen()) {
         reason = systemReason(errno);
         return false;
     }
-    int error = writeAll(file.fd, content);
-    if (!error && existed && ::fchmod(file.fd, old.st_mode & 07777) != 0)
+    int error = file.writeAll(content);
+    if (!error && existed && ::fchmod(file.fd(), old.st_mode & 07777) != 0)
         error = errno;
-    if (!error && ::fsync(file.fd) != 0)
+    if (!error && ::fsync(file.fd()) != 0)
         error = errno;
-    if (::close(file.fd) != 0 && !error)
-        error = errno;
-    file.fd = -1;
+    if (const int closed = file.close(); closed && !error)
+        error = closed;
     if (!error && ::rename(temp.constData(), target.constData()) != 0)
         error = errno;
     if (error) {
