@@ -264,16 +264,24 @@ private slots:
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
     }
 
-    // Removing rows frees their keys; each run of adjacent rows goes in one removal.
+    // Removing rows frees their keys; each run of adjacent rows goes in one removal. The
+    // row a make stopped at keeps its reason as the rows above it go, and loses it with itself.
     void remove()
     {
         QStringList src;
         for (const char *name : {"a", "b", "c", "d", "e", "f"})
             src << file(name);
         drop(src);
+        drop({src[0]}, {false, src[1], "", Off}); // folder a plain file: the make stops there
+        QVERIFY_THROWS_EXCEPTION(FileError, MakeAll(*m_list));
         QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
         m_list->remove({6, 2, 3, 2});
         QCOMPARE(removed.count(), 2);
+        QCOMPARE(m_list->errorRow(), 4);
+        const QStringList tip = tips(MakeColumn::STATUS);
+        QVERIFY2(tip[2].isEmpty() && !tip[3].isEmpty(), qPrintable(tip.join('|')));
+        m_list->remove({4});
+        QCOMPARE(m_list->errorRow(), 0);
         QCOMPARE(drop(src).added, 3);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
     }
