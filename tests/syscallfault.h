@@ -2,39 +2,35 @@
 
 #include <QByteArray>
 
-// Makes chosen system calls of the code under test fail while it lives. The test programs
-// are linked with the linker's --wrap for open, read, write, fstat, fchmod, fsync, close
-// and rename (Linux only), so that the calls of the core library go through here.
+// Makes chosen system calls of the code under test fail while it lives. On Linux the test
+// programs are linked with the linker's --wrap for open, read, write, fstat, fchmod, fsync,
+// close and rename, so that the core library's calls go through syscallfault.cpp.
 //
-// A plan is a list of "call#n=what": the n-th such call from now fails with errno what
-// (ENOSPC, EIO, EINTR, EACCES, EPERM, EEXIST, EXDEV), or with "short" reads or writes at
-// most half of what was asked; open with "fifo" first puts a FIFO where the file was.
-// Calls work as usual once their fault has passed; a failing close still closes.
+// A plan lists "call#n=what": the n-th such call from now fails with errno what (ENOSPC,
+// EIO, EINTR, EACCES, EPERM, EEXIST, EXDEV), or "short" reads or writes at most half of
+// what was asked, or (open) "fifo" first puts a FIFO where the file was. A failing close
+// still closes. Elsewhere only the empty plan is supported.
 class SyscallFaults
 {
 public:
+#ifdef Q_OS_LINUX
     explicit SyscallFaults(const QByteArray &plan);
     ~SyscallFaults();
-    SyscallFaults(const SyscallFaults &) = delete;
-    SyscallFaults &operator=(const SyscallFaults &) = delete;
-
-    // Whether every fault of the plan has been met (a call left out would pass unseen).
+    // Whether every fault of the plan was met (a call left out would pass unseen).
     bool allMet() const;
-    static bool supported();
-};
-
-#ifndef Q_OS_LINUX
-inline SyscallFaults::SyscallFaults(const QByteArray &plan)
-{
-    Q_ASSERT(plan.isEmpty());
-}
-inline SyscallFaults::~SyscallFaults() = default;
-inline bool SyscallFaults::allMet() const
-{
-    return true;
-}
-inline bool SyscallFaults::supported()
-{
-    return false;
-}
+    static bool supported()
+    {
+        return true;
+    }
+#else
+    explicit SyscallFaults(const QByteArray &) {}
+    bool allMet() const
+    {
+        return true;
+    }
+    static bool supported()
+    {
+        return false;
+    }
 #endif
+};

@@ -24,15 +24,16 @@ class TestPrograms : public QObject
     {
         return QCoreApplication::applicationDirPath() + "/../" + name;
     }
-    // Runs program; its exit status, then its standard output and error.
-    static QStringList
-    run(const QString &program, const QStringList &args,
-        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-        const QString &folder = {})
+    // Runs program in folder; its exit status, standard output and standard error.
+    static QStringList run(const QString &program, const QStringList &args,
+                           const QProcessEnvironment &env, const QString &folder = {},
+                           const QString &output = {})
     {
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(folder);
+        if (!output.isEmpty())
+            p.setStandardOutputFile(output);
         p.start(program, args);
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
             return {"did not end"};
@@ -57,7 +58,8 @@ private slots:
 
     // poronbo FILE...: the rows in the order given, Create's dummies, the options read
     // from and saved to the settings file beside the program (or the user's when that
-    // folder is not writable), and Qt's own texts in the system's language.
+    // folder is not writable), and Qt's own texts in the system's language. Then
+    // poronbo-info reads the dummies back.
     void window_data()
     {
         QTest::addColumn<bool>("writableFolder");
@@ -79,9 +81,11 @@ private slots:
         const QByteArray settings = "[SYSTEM]\nINITIAL=P_\nSIZEADD=1\n";
         makeFile(ini, settings.size(), settings);
         QVERIFY(QDir().mkpath(bin) && QFile::copy(built("poronbo"), bin + "/poronbo"));
+        const QDateTime time({2024, 3, 5}, {9, 4, 7});
+        const qint64 big = (qint64(1) << 32) + 1;
         QStringList sources;
         for (const char *name : {"b.txt", "--help", "a"})
-            sources << makeFile(work + "/" + name, 3, "x", QDateTime({2024, 3, 5}, {9, 4, 7}));
+            sources << makeFile(work + "/" + name, name[0] == 'a' ? big : 3, "x", time);
         if (!writableFolder)
             QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner);
 
@@ -98,25 +102,24 @@ private slots:
         const QStringList ran = run(bin + "/poronbo", {"b.txt", "--", "--help", "a"}, env, work);
         QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(ran.value(0), "0");
+        const QStringList dummies{"P_b(3).txt", "P_--help(3)", "P_a(4,294,967,297)"};
         QStringList expected;
-        for (const char *name : {"P_b(3).txt", "P_--help(3)", "P_a(3)"})
-            expected << QString("○\t%1\t%2").arg(QDir::toNativeSeparators(work), name);
+        for (const QString &name : dummies)
+            expected << "○\t" + QDir::toNativeSeparators(work) + "\t" + name;
         if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
             expected << "cancel\tキャンセル";
-        QCOMPARE(
-            QString::fromUtf8(readFile(tmp.filePath("report"))).split('\n').mid(0, expected.size()),
-            expected);
+        QCOMPARE(QString::fromUtf8(readFile(tmp.filePath("report"))).split('\n'), expected);
         QCOMPARE(readFile(ini), "[SYSTEM]\nINITIAL=P_\nSIZEADD=1\nOUTPOS=1\nOUTPATH=\n");
         QCOMPARE(QDir(bin).entryList(QDir::Files | QDir::Hidden).size(), writableFolder ? 2 : 1);
 
-        // poronbo-info reads them back: plainly, as JSON, checked against their sources
-        // (beside them: an existing file after --check is no folder).
-        const QStringList dummies{"P_b(3).txt", "P_--help(3)", "P_a(3)"};
+        // poronbo-info: plain, checked beside the dummies (an existing file after --check is
+        // no folder), a path "-", then JSON checked against sources changed since.
         const QString info = built("poronbo-info");
-        const QString line = "%1\t%2\t3\t2024-03-05 09:04:07\t" PORONBO_VERSION_TEXT "\t2\t1";
         QStringList lines, checked;
         for (int i = 0; i < 3; ++i) {
-            lines << line.arg(dummies[i], QFileInfo(sources[i]).fileName());
+            lines << QString("%1\t%2\t%3\t2024-03-05 09:04:07\t" PORONBO_VERSION_TEXT "\t2\t1")
+                         .arg(dummies[i], QFileInfo(sources[i]).fileName())
+                         .arg(i == 2 ? big : 3);
             checked << lines.last() + "\tmatches";
         }
         QCOMPARE(run(info, QStringList{"--"} + dummies, system, work),
@@ -126,12 +129,28 @@ private slots:
         makeFile(work + "/-", 2);
         QCOMPARE(run(info, {"-", dummies[2]}, system, work),
                  QStringList({"1", lines[2] + '\n', "poronbo-info: -: not a dummy: length 2\n"}));
-        const QStringList json = run(info, {"--json", "--check=" + work, dummies[0]}, system, work);
+        makeFile(sources[0], 3 + (qint64(1) << 32), "x", time); // the same low 32 bits
+        makeFile(sources[1], 3, "x", time.addSecs(1));
+        QVERIFY(QFile::remove(sources[2]));
+        const QStringList json =
+            run(info, QStringList{"--json", "--check=" + work} + dummies, system, work);
+        QStringList got;
+        for (const QString &line : json.value(1).split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            got << o.value("source_name").toString() + " " +
+                       QString::number(o.value("size").toInteger()) + " " +
+                       o.value("check").toString() + " " +
+                       o.value("differs").toVariant().toStringList().join(',');
+        }
         QCOMPARE(json.value(0), "0");
-        const QJsonObject object = QJsonDocument::fromJson(json[1].toUtf8()).object();
-        QCOMPARE(object.value("source_name").toString() + object.value("check").toString(),
-                 "b.txtmatches");
-        QCOMPARE(object.value("size").toInteger(), 3);
+        QCOMPARE(got, QStringList({"b.txt 3 differs size", "--help 3 differs time",
+                                   "a 4294967297 missing "}));
+        // Usage errors, and an output that cannot be written.
+        QCOMPARE(run(info, {"--json"}, system).value(0), "2");
+        QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}, system).value(0), "2");
+#ifdef Q_OS_LINUX
+        QCOMPARE(run(info, {dummies[0]}, system, work, "/dev/full").value(0), "1");
+#endif
     }
 };
 
