@@ -54,5 +54,7 @@ if(UNIX AND NOT APPLE)
 elseif(WIN32 OR APPLE)
     # The ZIP and the disk image ship Qt's libraries: the LGPL asks for this notice.
     configure_file(packaging/Qt-LGPL-NOTICE.txt.in ${release_dir}/Qt-LGPL-NOTICE.txt @ONLY)
-    install(FILES LICENSE ${release_dir}/Qt-LGPL-NOTICE.txt DESTINATION .)
+    install(FILES LICENSE ${release_dir}/Qt-LGPL-NOTICE.txt packaging/LGPL-3.txt
+                  packaging/GPL-3.txt
+            DESTINATION .)
 endif()
