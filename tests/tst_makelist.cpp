@@ -12,6 +12,7 @@
 #include <QTest>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -256,6 +257,8 @@ private slots:
         drop({src[0]}, {false, src[1], "", Off}); // folder a plain file: the make stops there
         QVERIFY_THROWS_EXCEPTION(FileError, MakeAll(*m_list));
         QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
+        for (const int outside : {0, 8})
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, m_list->remove({1, outside}));
         m_list->remove({6, 2, 3, 2});
         QCOMPARE(removed.count(), 2);
         QCOMPARE(m_list->errorRow(), 4);
@@ -267,11 +270,17 @@ private slots:
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
     }
 
-    // Saved texts lose surrounding spaces; the four are saved together or not at all.
-    void saveOptions()
+    // A stored size option out of range reads as off. Saved texts lose surrounding spaces;
+    // the four are saved together or not at all.
+    void options()
     {
         ClsIni settings;
         settings.IniName = path("PORONBO.INI");
+        for (const QByteArray stored : {"[SYSTEM]\nSIZEADD=-1", "[SYSTEM]\nSIZEADD=3"}) {
+            makeFile(settings.IniName, stored.size(), stored);
+            QCOMPARE(LoadOptions(settings).SizeCheck, Off);
+        }
+        QFile::remove(settings.IniName);
         QVERIFY(SaveOptions(settings, {false, "  o u t  ", " P_ ", Greyed}));
         const QByteArray saved = readFile(settings.IniName);
         QCOMPARE(saved, newFileLines("[SYSTEM]\nOUTPOS=0\nOUTPATH=o u t\nINITIAL=P_\nSIZEADD=2\n"));
