@@ -6,7 +6,7 @@
 # Fails when a program fails or skips a permission case.
 #   nonroot.sh BUILD_DIR PROGRAM...   (PROGRAM relative to BUILD_DIR, e.g. tests/tst_dummy)
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 shift
 export QT_QPA_PLATFORM=offscreen
 
