@@ -152,7 +152,8 @@ QByteArray DummyHeader::toBytes() const
     return out;
 }
 
-qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd)
+qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
+                 const std::optional<ListedSource> &listed)
 {
     // The intake refuses longer prefixes; a length out of range here is a caller's fault.
     if (InitialLen < 0 || InitialLen > MaxPrefixLength)
@@ -162,6 +163,8 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     const FileStat source = probeFile(SourcePath);
     if (!source.isFile || source.isHidden)
         return DummySourceMissing;
+    if (listed && (listed->size != source.size || listed->modifiedMSecs != source.modifiedMSecs))
+        return DummySourceChanged;
     // A NUL would end the name early and put the dummy elsewhere: no folder takes it.
     if (!systemPath(DummyPath))
         return DummyFolderMissing;

@@ -16,7 +16,8 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
         const QString dummy = row.FilePath + separator + row.FileName;
         qint16 code = DummyMade;
         try {
-            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd);
+            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd,
+                             ListedSource{row.Size, row.ModifiedMSecs});
         } catch (const FileError &e) {
             list.mark(n, QString());
             list.setOutcome(n, DummyMade, e.reason());

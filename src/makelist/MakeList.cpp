@@ -21,6 +21,9 @@ QVariant refusalTip(const MakeItem &row)
         return QStringLiteral("作成場所のフォルダがありません。");
     case DummyExists:
         return QStringLiteral("同じ名前のファイルが既にあります。");
+    case DummySourceChanged:
+        return QStringLiteral("元のファイルが一覧に追加した後に変更されています。"
+                              "行を削除して、ファイルをもう一度ドロップして下さい。");
     default:
         return {};
     }
