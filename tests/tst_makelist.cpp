@@ -13,6 +13,9 @@
 #include <limits>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -234,26 +237,34 @@ private slots:
     {
         const QStringList src = {file("s1.txt", 10), file("s2.txt"), file("s3.txt"), file("s4.txt"),
                                  file("s5.txt", 20), file("s6.txt"), file("s7.txt")};
+        const QString dot = file(".hidden");
+#ifdef Q_OS_WIN
+        QVERIFY(SetFileAttributesW(dot.toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
         drop({src[0], src[1]}, {true, "", "A_", On});
         drop({src[2]}, {false, path("later"), "", Off}); // folder never made: -2
-        drop({src[3], src[4], src[5], src[6]}, {true, "", "", Off});
-        QFile::remove(src[1]);     // -1
-        file("__退避__s4.txt", 3); // -3
-        file("s6.txt", 2);         // -4: grown since listed
+        drop({src[3], src[4], src[5], src[6], dot, m_dir->path()}, {true, "", "", Off});
+        drop({src[4]}, {false, src[0], "", Off}); // the chosen folder is a file
+        QFile::remove(src[1]);                    // -1
+        file("__退避__s4.txt", 3);                // -3
+        file("s6.txt", 2);                        // -4: grown since listed
         file("s7.txt", 1, Morning.addSecs(1));
 
         QSignalSpy spy(m_list.get(), &MakeList::dataChanged);
         QCOMPARE(MakeAll(*m_list).made, 2);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy[0][2].value<QList<int>>(), QList<int>({Qt::DisplayRole, Qt::ToolTipRole}));
-        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "×", "×", "×", "○", "×", "×"}));
+        QCOMPARE(column(MakeColumn::STATUS).join(""), "○×××○×××××");
         const QString missing = "元のファイルが見つかりません。",
                       noFolder = "作成場所のフォルダがありません。",
                       exists = "同じ名前のファイルが既にあります。",
                       changed = "元のファイルが一覧に追加した後に変更されています。"
-                                "行を削除して、ファイルをもう一度ドロップして下さい。";
-        QCOMPARE(tips(MakeColumn::STATUS),
-                 QStringList({"", missing, noFolder, exists, "", changed, changed}));
+                                "行を削除して、ファイルをもう一度ドロップして下さい。",
+                      hidden = "元のファイルが隠しファイルです。",
+                      notFile = "元のファイルが通常のファイルではありません。",
+                      notFolder = "作成場所がフォルダではありません。";
+        QCOMPARE(tips(MakeColumn::STATUS), QStringList({"", missing, noFolder, exists, "", changed,
+                                                        changed, hidden, notFile, notFolder}));
         QCOMPARE(tips(MakeColumn::FILE_NAME), column(MakeColumn::FILE_NAME)); // full texts
         // Each record carries the prefix its own row was named with.
         QCOMPARE(dummy(1).mid(34, 2), QByteArray("\x02\x01", 2));
@@ -263,14 +274,15 @@ private slots:
         QCOMPARE(QDir(m_dir->path()).entryList({"__退避__s[67]*"}), QStringList());
 
         QCOMPARE(MakeAll(*m_list).made, 0); // a later make replaces the reasons
-        QCOMPARE(column(MakeColumn::STATUS), QStringList(7, "×"));
+        QCOMPARE(column(MakeColumn::STATUS), QStringList(10, "×"));
         QCOMPARE(tips(MakeColumn::STATUS),
-                 QStringList({exists, missing, noFolder, exists, exists, changed, changed}));
+                 QStringList({exists, missing, noFolder, exists, exists, changed, changed, hidden,
+                              notFile, notFolder}));
         m_list->remove({6, 7}); // dropped again, they are listed as they are now, and made
         drop({src[5], src[6]});
         QCOMPARE(MakeAll(*m_list).made, 2);
-        QCOMPARE(dummy(6).mid(8, 26), "00000002    20240305090407");
-        QCOMPARE(dummy(7).mid(8, 26), "00000001    20240305090408");
+        QCOMPARE(dummy(9).mid(8, 26), "00000002    20240305090407");
+        QCOMPARE(dummy(10).mid(8, 26), "00000001    20240305090408");
         m_list->clear();
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
     }

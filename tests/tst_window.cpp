@@ -1,3 +1,4 @@
+#include "dummy/FileError.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
 #include "ui/frmMain.h"
@@ -224,8 +225,8 @@ private slots:
         QVERIFY(m_messages[3].second.contains(gone));
 
         // A dummy the system refuses to create stops the batch; nothing is saved.
-        setOptions(false, file("plain"));
-        drop(m_window.get(), {file("e4.txt")});
+        setOptions(true, {}, QString(10, 'p')); // a name too long for the file system
+        drop(m_window.get(), {file(QString(250, 'n'))});
         const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
@@ -252,6 +253,16 @@ private slots:
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
         QCOMPARE(m_messages[5].first, QMessageBox::Warning);
         QVERIFY(m_messages[5].second.contains(QDir::toNativeSeparators(ini())));
+#ifdef Q_OS_LINUX
+        // A settings folder that cannot be made (in sysfs, not even by root): the reason
+        // is that of the step that failed, not of the save after it.
+        open({}, "/sys/poronbo-test/PORONBO.INI");
+        drop(m_window.get(), {file("e6.txt")});
+        click("cmdMake");
+        QCOMPARE(m_messages.size(), 7);
+        QVERIFY2(!m_messages[6].second.endsWith(systemReason(ENOENT)),
+                 qPrintable(m_messages[6].second));
+#endif
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.

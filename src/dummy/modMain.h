@@ -70,6 +70,18 @@ enum : qint16 {
     DummySourceChanged = -4,
 };
 
+// Why MakeDummy refused, in more detail than its result.
+enum class DummyRefusal : quint8 {
+    None,
+    SourceMissing,   // -1
+    SourceNotFile,   // -1: a folder, FIFO, device or socket
+    SourceHidden,    // -1
+    FolderMissing,   // -2
+    FolderNotFolder, // -2: something else has the folder's name
+    Exists,          // -3
+    SourceChanged,   // -4
+};
+
 // The source's size and modified time (FileStat's) as the make list shows them.
 struct ListedSource {
     qint64 size = 0;
@@ -82,9 +94,10 @@ struct ListedSource {
 // nothing exists at DummyPath's folder, -3 when something already exists at
 // DummyPath, -4 when listed is given and the source's size or modified time is no
 // longer the one listed (the record is made from that same look at the source).
-// Nothing existing is ever opened for writing. InitialLen is the prefix
+// refusal, when given, is told why (None when written). Nothing existing is ever
+// opened for writing. InitialLen is the prefix
 // length the dummy was named with (0..MaxPrefixLength, else std::invalid_argument)
 // and SizeAdd whether its name carries the size. Any other failure throws FileError
 // and leaves no file behind. The source is never opened.
 qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
-                 const std::optional<ListedSource> &listed = {});
+                 const std::optional<ListedSource> &listed = {}, DummyRefusal *refusal = nullptr);

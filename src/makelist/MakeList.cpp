@@ -14,19 +14,26 @@ namespace
 // Why the last make refused row: nothing when it was made or not made.
 QVariant refusalTip(const MakeItem &row)
 {
-    switch (row.Result) {
-    case DummySourceMissing:
+    switch (row.Refusal) {
+    case DummyRefusal::SourceMissing:
         return QStringLiteral("元のファイルが見つかりません。");
-    case DummyFolderMissing:
+    case DummyRefusal::SourceNotFile:
+        return QStringLiteral("元のファイルが通常のファイルではありません。");
+    case DummyRefusal::SourceHidden:
+        return QStringLiteral("元のファイルが隠しファイルです。");
+    case DummyRefusal::FolderMissing:
         return QStringLiteral("作成場所のフォルダがありません。");
-    case DummyExists:
+    case DummyRefusal::FolderNotFolder:
+        return QStringLiteral("作成場所がフォルダではありません。");
+    case DummyRefusal::Exists:
         return QStringLiteral("同じ名前のファイルが既にあります。");
-    case DummySourceChanged:
+    case DummyRefusal::SourceChanged:
         return QStringLiteral("元のファイルが一覧に追加した後に変更されています。"
                               "行を削除して、ファイルをもう一度ドロップして下さい。");
-    default:
-        return {};
+    case DummyRefusal::None:
+        break;
     }
+    return {};
 }
 
 // The locale's time format with seconds and without a time-zone field: the short
@@ -265,9 +272,9 @@ void MakeList::mark(int n, const QString &text)
     changed(n - 1);
 }
 
-void MakeList::setOutcome(int n, qint16 result, const QString &reason)
+void MakeList::setOutcome(int n, DummyRefusal refusal, const QString &reason)
 {
-    m_rows[n - 1].Result = qint8(result);
+    m_rows[n - 1].Refusal = refusal;
     if (!reason.isEmpty()) {
         m_errorRow = n - 1;
         m_errorReason = reason;

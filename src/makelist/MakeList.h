@@ -62,9 +62,9 @@ public:
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
     // all in one notification.
     void mark(int n, const QString &text);
-    // Sets row n's outcome, the MakeDummy result or the system's reason for an error;
+    // Sets row n's outcome, why MakeDummy refused it or the system's reason for an error;
     // its STATUS tooltip tells it. Shown with the marks.
-    void setOutcome(int n, qint16 result, const QString &reason = {});
+    void setOutcome(int n, DummyRefusal refusal, const QString &reason = {});
     void flushMarks();
 
     // QAbstractItemModel

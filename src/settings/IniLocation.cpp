@@ -1,5 +1,6 @@
 #include "settings/IniLocation.h"
 
+#include "dummy/FileError.h"
 #include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
 
@@ -9,10 +10,13 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <QTemporaryFile>
+#include <qt_windows.h>
 #endif
 
 namespace
@@ -87,9 +91,35 @@ QString settingsIniName()
     return name;
 }
 
-void makeIniFolder(const QString &iniName)
+namespace
 {
-    const QString folder = QFileInfo(iniName).path();
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
+
+QString makeFolder(const QString &folder)
+{
+    if (probeFile(folder).exists)
+        return {};
+    const QString parent = QDir::toNativeSeparators(QFileInfo(folder).path());
+    if (parent != folder) {
+        if (QString reason = makeFolder(parent); !reason.isEmpty())
+            return reason;
+    }
+    const std::optional<QByteArray> name = systemPath(folder);
+    if (!name)
+        return refusedPathReason();
+#ifdef Q_OS_UNIX
+    if (::mkdir(name->constData(), 0777) != 0 && errno != EEXIST)
+        return systemReason(errno);
+#else
+    if (!CreateDirectoryW(reinterpret_cast<const wchar_t *>(folder.utf16()), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
+        return systemReason(int(GetLastError()));
+#endif
+    return {};
+}
+
+} // namespace
+
+QString makeIniFolder(const QString &iniName)
+{
+    return makeFolder(QDir::toNativeSeparators(QFileInfo(iniName).path()));
 }

@@ -30,6 +30,7 @@ QString chooseIniName(const IniPlaces &places,
 // executable's folder and QStandardPaths::AppConfigLocation, then kept.
 QString settingsIniName();
 
-// Creates the folder that is to hold iniName when it is missing. When it cannot, the
-// save that follows fails and tells why.
-void makeIniFolder(const QString &iniName);
+// Creates the folder that is to hold iniName when it is missing, with the folders
+// missing above it. Returns the system's reason for the step that failed; empty when
+// the folder is there (or something else has its name, which the save then meets).
+QString makeIniFolder(const QString &iniName);

@@ -474,11 +474,14 @@ void frmMain::cmdMake_Click()
         }
         throw;
     }
-    makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
-    if (!SaveOptions(m_ini, options())) {
+    // A per-user folder is made by the first save.
+    QString reason = makeIniFolder(m_ini.IniName);
+    if (reason.isEmpty() && !SaveOptions(m_ini, options()))
+        reason = m_ini.LastError();
+    if (!reason.isEmpty()) {
         tell(QMessageBox::Warning,
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
-                 .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.LastError()));
+                 .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), reason));
     }
 }
 
