@@ -191,11 +191,10 @@ private slots:
     void duplicatesAndFolders()
     {
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
-        const QString typed = " \t" + out + "\t "; // the chosen folder is taken as typed
-        const IntakeResult r = drop({a, b, a}, {false, typed, "p", Off});
+        const IntakeResult r = drop({a, b, a}, {false, "  " + out + "  ", "p", Off}); // as saved
         QCOMPARE(r.added, 1);
         QCOMPARE(r.duplicates, 2);
-        QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({typed}));
+        QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({out}));
 
         drop({a}, {false, out + QDir::separator(), "p", Off}); // a trailing separator doubles
         QCOMPARE(m_list->item(2).key(), out + QDir::separator() + QDir::separator() + "psame.txt");
@@ -215,6 +214,20 @@ private slots:
     {
         const QString src = file("r.txt");
         QCOMPARE(drop({src}, {false, "   ", "", Off}).outcome, IntakeResult::NoOutputFolder);
+        // A chosen folder must not depend on the folder the program was started from.
+        QStringList relative{"dummies", "./x", "../x", "~/x", "\t" + path("x")};
+#ifdef Q_OS_WIN
+        relative << "C:x"
+                 << "\\x"
+                 << "/x";
+        QCOMPARE(drop({src}, {false, "c:/x", "", Off}).added +
+                     drop({src}, {false, "//s/x", "", Off}).added,
+                 2);
+#endif
+        for (const QString &folder : relative) {
+            QCOMPARE(drop({src}, {false, folder, "", Off}).outcome,
+                     IntakeResult::RelativeOutputFolder);
+        }
         QCOMPARE(drop({src}, {true, "", "\t" + QString(254, 'x') + "\t", Off}).outcome,
                  IntakeResult::PrefixTooLong);
         // A prefix must not lead the dummy into another folder, nor hold control characters.
@@ -230,7 +243,7 @@ private slots:
         // and keeps the rows before.
         QVERIFY_THROWS_EXCEPTION(FileError, drop({src, src + QChar(0) + "x"}, {true, "", "", On}));
         QCOMPARE(m_list->count(), 1);
-        QCOMPARE(drop({src}, {false, "\t", "  " + QString(255, 'x') + "  ", Off}).added, 1);
+        QCOMPARE(drop({src}, {false, path("o"), "  " + QString(255, 'x') + "  ", Off}).added, 1);
     }
 
     void batch()

@@ -202,13 +202,16 @@ private slots:
     {
         setOptions(false, "  ");
         drop(m_window.get(), {file("a.txt")});
-        setOptions(false, "o", QString(256, 'x')); // typed, refused at the drop
+        setOptions(false, "dummies");
+        drop(m_window.get(), {file("a.txt")});
+        setOptions(false, m_dir->path(), QString(256, 'x')); // typed, refused at the drop
         drop(m_window.get(), {file("a.txt")});
         setOptions(true, "o", "../");
         drop(m_window.get(), {file("a.txt")});
         const auto warning = QMessageBox::Warning;
         QCOMPARE(m_messages,
                  Messages({{warning, "作成場所を指定して下さい。"},
+                           {warning, "作成場所はフルパスで指定して下さい。"},
                            {warning, "頭文字は255文字以内で指定して下さい。"},
                            {warning, "頭文字にファイル名に使えない文字が含まれています。"}}));
         QVERIFY(child("Picture1")->isVisible());
@@ -220,9 +223,9 @@ private slots:
         drop(m_window.get(), {file("e1.txt"), gone, file("e3.txt")});
         QCOMPARE(column(MakeColumn::FILE_NAME), QStringList({"__退避__e1.txt"}));
         QVERIFY(!child("Picture1")->isVisible());
-        QCOMPARE(m_messages.size(), 4);
-        QCOMPARE(m_messages[3].first, QMessageBox::Critical);
-        QVERIFY(m_messages[3].second.contains(gone));
+        QCOMPARE(m_messages.size(), 5);
+        QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        QVERIFY(m_messages[4].second.contains(gone));
 
         // A dummy the system refuses to create stops the batch; nothing is saved.
         setOptions(true, {}, QString(10, 'p')); // a name too long for the file system
@@ -231,13 +234,13 @@ private slots:
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
-        QCOMPARE(m_messages.size(), 5);
-        QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        QCOMPARE(m_messages.size(), 6);
+        QCOMPARE(m_messages[5].first, QMessageBox::Critical);
         // The row it stopped at is selected, its reason the system's.
         const QStringList tips =
             ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole);
         QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
-                     m_messages[4].second.endsWith("\n" + tips[1]),
+                     m_messages[5].second.endsWith("\n" + tips[1]),
                  qPrintable(tips.join(" | ")));
         QCOMPARE(child<QTableView>("lvMakeList")->selectionModel()->selectedRows(),
                  QModelIndexList({m_window->makeList().index(1, 0)}));
@@ -251,17 +254,17 @@ private slots:
         drop(m_window.get(), {file("e5.txt")});
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
-        QCOMPARE(m_messages[5].first, QMessageBox::Warning);
-        QVERIFY(m_messages[5].second.contains(QDir::toNativeSeparators(ini())));
+        QCOMPARE(m_messages[6].first, QMessageBox::Warning);
+        QVERIFY(m_messages[6].second.contains(QDir::toNativeSeparators(ini())));
 #ifdef Q_OS_LINUX
         // A settings folder that cannot be made (in sysfs, not even by root): the reason
         // is that of the step that failed, not of the save after it.
         open({}, "/sys/poronbo-test/PORONBO.INI");
         drop(m_window.get(), {file("e6.txt")});
         click("cmdMake");
-        QCOMPARE(m_messages.size(), 7);
-        QVERIFY2(!m_messages[6].second.endsWith(systemReason(ENOENT)),
-                 qPrintable(m_messages[6].second));
+        QCOMPARE(m_messages.size(), 8);
+        QVERIFY2(!m_messages[7].second.endsWith(systemReason(ENOENT)),
+                 qPrintable(m_messages[7].second));
 #endif
     }
 

@@ -22,6 +22,23 @@ bool hasBadNameCharacter(const QString &prefix)
                        [&](QChar c) { return c.unicode() < 0x20 || bad.contains(c); });
 }
 
+// Whether folder names one place whatever the current folder is: on Windows "X:\..."
+// or "\\server\share" ("C:x" and "\x" lean on the current folder of a drive).
+bool isFullPath(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    const auto separatorAt = [&](qsizetype i) {
+        return folder.size() > i && (folder.at(i) == u'\\' || folder.at(i) == u'/');
+    };
+    const char16_t drive = folder.isEmpty() ? 0 : folder.at(0).toUpper().unicode();
+    return (drive >= u'A' && drive <= u'Z' && folder.size() > 1 && folder.at(1) == u':' &&
+            separatorAt(2)) ||
+           (separatorAt(0) && separatorAt(1));
+#else
+    return folder.startsWith(QLatin1Char('/'));
+#endif
+}
+
 // A size in brackets as a name carries it: "(#,###)", with the locale's digits and
 // group separators; "()" for 0.
 //
@@ -81,8 +98,13 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                              const QLocale &locale, const Progress &progress)
 {
     IntakeResult result;
-    if (!options.SameFolder && TrimSpaces(options.OutPath).isEmpty()) {
+    const QString outPath = TrimSpaces(options.OutPath);
+    if (!options.SameFolder && outPath.isEmpty()) {
         result.outcome = IntakeResult::NoOutputFolder;
+        return result;
+    }
+    if (!options.SameFolder && !isFullPath(outPath)) {
+        result.outcome = IntakeResult::RelativeOutputFolder;
         return result;
     }
     const QString trimmed = TrimSpaces(options.Initial);
@@ -148,7 +170,7 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                         lastDot = cut;
                 }
                 if (!options.SameFolder) {
-                    folder = options.OutPath;
+                    folder = outPath;
                 } else if (cut == 0) {
                     folder = QString(separator); // directly under the root
                 } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {

@@ -16,7 +16,9 @@ struct IntakeResult {
     enum Outcome {
         Added,          // the paths were taken in (some may have been duplicates)
         NoOutputFolder, // chosen-folder mode without a folder: nothing added
-        PrefixTooLong,  // the trimmed prefix exceeds MaxPrefixLength: nothing added
+        // Chosen-folder mode with a folder that depends on the current folder: nothing added.
+        RelativeOutputFolder,
+        PrefixTooLong, // the trimmed prefix exceeds MaxPrefixLength: nothing added
         // The trimmed prefix holds a character no file name may hold: nothing added.
         PrefixBadCharacter,
     };
@@ -26,7 +28,8 @@ struct IntakeResult {
     bool cancelled = false;
 };
 
-// Turns dropped paths into make-list rows named by options. Paths is 1-based:
+// Turns dropped paths into make-list rows named by options; the chosen folder is taken
+// without surrounding spaces, as it is saved. Paths is 1-based:
 // element 0 is not read. Paths whose dummy key is already listed are skipped. Texts
 // are formatted for locale. A path whose metadata cannot be read throws FileError;
 // rows taken in before it stay listed.

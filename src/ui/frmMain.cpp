@@ -412,6 +412,9 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     case IntakeResult::NoOutputFolder:
         tell(QMessageBox::Warning, QStringLiteral("作成場所を指定して下さい。"));
         return;
+    case IntakeResult::RelativeOutputFolder:
+        tell(QMessageBox::Warning, QStringLiteral("作成場所はフルパスで指定して下さい。"));
+        return;
     case IntakeResult::PrefixTooLong:
         tell(QMessageBox::Warning, QStringLiteral("頭文字は255文字以内で指定して下さい。"));
         return;
