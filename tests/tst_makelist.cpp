@@ -194,6 +194,7 @@ private slots:
         const IntakeResult r = drop({a, b, a}, {false, "  " + out + "  ", "p", Off}); // as saved
         QCOMPARE(r.added, 1);
         QCOMPARE(r.duplicates, 2);
+        QCOMPARE(r.collidedPaths, QStringList({b})); // a again is silent
         QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({out}));
 
         drop({a}, {false, out + QDir::separator(), "p", Off}); // a trailing separator doubles

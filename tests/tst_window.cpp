@@ -266,6 +266,21 @@ private slots:
         QVERIFY2(!m_messages[7].second.endsWith(systemReason(ENOENT)),
                  qPrintable(m_messages[7].second));
 #endif
+
+        // Sources that would make a listed dummy: named in one message, at most ten.
+        QStringList same{file("c0/x.txt")};
+        setOptions(false, m_dir->path());
+        drop(m_window.get(), same);
+        for (int i = 1; i <= 11; ++i)
+            same << file(QString("c%1/x.txt").arg(i));
+        const qsizetype told = m_messages.size();
+        drop(m_window.get(), same);
+        QCOMPARE(m_messages.size(), told + 1);
+        QCOMPARE(m_messages.last().first, QMessageBox::Information);
+        QCOMPARE(
+            m_messages.last().second,
+            "同じ名前のダミーになるファイルがあるため、次のファイルは追加しませんでした。\n\n" +
+                same.mid(1, 10).join('\n') + "\nほか 1 件");
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.

@@ -140,8 +140,10 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     Prepared next, ready;
     const auto take = [&] {
         const qsizetype at = std::exchange(ready.at, 0);
-        if (rows.contains(ready.folder, ready.name)) {
+        if (const MakeItem *holder = rows.find(ready.folder, ready.name)) {
             ++result.duplicates;
+            if (holder->Tag != Paths.at(at) && ++result.collisions <= result.MaxCollidedPaths)
+                result.collidedPaths << Paths.at(at);
             return;
         }
         if (!ready.haveMeta)

@@ -25,12 +25,18 @@ struct IntakeResult {
     Outcome outcome = Added;
     qsizetype added = 0;
     qsizetype duplicates = 0;
+    // Paths skipped because another source already holds their dummy's key: how many,
+    // and the first MaxCollidedPaths of them in order.
+    qsizetype collisions = 0;
+    QStringList collidedPaths;
+    static constexpr qsizetype MaxCollidedPaths = 10;
     bool cancelled = false;
 };
 
 // Turns dropped paths into make-list rows named by options; the chosen folder is taken
 // without surrounding spaces, as it is saved. Paths is 1-based:
-// element 0 is not read. Paths whose dummy key is already listed are skipped. Texts
+// element 0 is not read. Paths whose dummy key is already listed are skipped; those
+// whose key another source holds are also counted as collisions. Texts
 // are formatted for locale. A path whose metadata cannot be read throws FileError;
 // rows taken in before it stay listed.
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,

@@ -191,13 +191,16 @@ size_t MakeList::Appender::hash(const QString &folder, QStringView name)
     return keyHash(m_folderHash, name);
 }
 
-bool MakeList::Appender::contains(const QString &folder, QStringView name)
+const MakeItem *MakeList::Appender::find(const QString &folder, QStringView name)
 {
     const qsizetype listed = m_list.m_rows.size();
-    return m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
+    const MakeItem *found = nullptr;
+    m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
         const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
-        return item.FileName == name && item.FilePath == folder;
+        found = item.FileName == name && item.FilePath == folder ? &item : nullptr;
+        return found != nullptr;
     });
+    return found;
 }
 
 void MakeList::Appender::prefetch(const QString &folder, QStringView name)
@@ -207,7 +210,7 @@ void MakeList::Appender::prefetch(const QString &folder, QStringView name)
 
 void MakeList::Appender::add(MakeItem row)
 {
-    if (contains(row.FilePath, row.FileName))
+    if (find(row.FilePath, row.FileName))
         throw std::logic_error("make list key already in use");
     m_list.m_keys.insert(hash(row.FilePath, row.FileName), m_list.m_rows.size() + m_rows.size());
     m_rows.append(std::move(row));

@@ -43,8 +43,8 @@ public:
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
-        // Whether the key folder + separator + name is listed or collected.
-        bool contains(const QString &folder, QStringView name);
+        // The row, listed or collected, whose key is folder + separator + name; null when none.
+        const MakeItem *find(const QString &folder, QStringView name);
         // Starts fetching the key's place in the index for a contains() soon after.
         void prefetch(const QString &folder, QStringView name);
         void add(MakeItem row);

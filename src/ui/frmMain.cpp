@@ -425,6 +425,17 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     case IntakeResult::Added:
         Picture1->hide();
         selectFirstRow();
+        if (result.collisions > 0) {
+            QStringList lines;
+            for (const QString &path : std::as_const(result.collidedPaths))
+                lines << displayPath(path);
+            if (const qsizetype more = result.collisions - result.collidedPaths.size())
+                lines << QStringLiteral("ほか %1 件").arg(more);
+            tell(QMessageBox::Information,
+                 QStringLiteral("同じ名前のダミーになるファイルがあるため、"
+                                "次のファイルは追加しませんでした。\n\n") +
+                     lines.join(QLatin1Char('\n')));
+        }
         return;
     }
 }
