@@ -1,3 +1,4 @@
+#include "dummy/PathCodec.h"
 #include "settings/IniLocation.h"
 #include "testutil.h"
 
@@ -74,6 +75,38 @@ private slots:
         for (const char *folder :
              {"/opt/Contents/MacOS", "/.app/Contents/MacOS", "/A/P.app/Contents/Resources"})
             QVERIFY2(!isAppBundleFolder(folder) && !isAppBundleFolder(native(folder)), folder);
+    }
+
+    // Variables that are not UTF-8 keep their bytes; relative or empty ones do not count.
+    void userFolder_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QByteArray>("folder");
+        QTest::newRow("config") << QByteArray("/c/\xff") << QByteArray("/h")
+                                << QByteArray("/c/\xff");
+        QTest::newRow("home") << QByteArray() << QByteArray("/h/\xfe/")
+                              << QByteArray("/h/\xfe/.config");
+        QTest::newRow("relative config")
+            << QByteArray("c") << QByteArray("/h\xfe") << QByteArray("/h\xfe/.config");
+    }
+
+    void userFolder()
+    {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        QFETCH(QByteArray, config);
+        QFETCH(QByteArray, home);
+        QFETCH(QByteArray, folder);
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME"), oldHome = qgetenv("HOME");
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("HOME", home);
+        const QString got = userConfigFolder();
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        qputenv("HOME", oldHome);
+        QCOMPARE(encodePath(got), folder + "/tst_inilocation");
+#else
+        QSKIP("Qt's own folder holds elsewhere");
+#endif
     }
 
     void writableFolder()

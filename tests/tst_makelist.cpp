@@ -90,6 +90,7 @@ private slots:
             {"pREADME", "", "1"});
         row("comma groups", "d/big.bin", 1234567, {true, "", "B", On},
             {"Bbig(1,234,567).bin", "bin", "1"});
+        row("prefix beyond the BMP", "d/a", 1, {true, "", "😀", Off}, {"😀a", "", "2"});
     }
 
     void naming()
@@ -232,8 +233,9 @@ private slots:
         QCOMPARE(drop({src}, {true, "", "\t" + QString(254, 'x') + "\t", Off}).outcome,
                  IntakeResult::PrefixTooLong);
         // A prefix must not lead the dummy into another folder, nor hold control characters.
-        for (const QString &prefix : {QString(" ../ "), QString("sub/"), QString("a\tb"),
-                                      QString("a") + QChar(0) + "b", QString(QChar(0x1F))}) {
+        for (const QString &prefix :
+             {QString(" ../ "), QString("sub/"), QString("a\tb"), QString("a") + QChar(0) + "b",
+              QString(QChar(0x1F)), QChar(0xDCC3) + QString("x"), QString(QChar(0xD83D))}) {
             QCOMPARE(drop({src}, {true, "", prefix, Off}).outcome,
                      IntakeResult::PrefixBadCharacter);
         }

@@ -103,11 +103,12 @@ private slots:
         QFETCH(int, saved);
         const bool same = settings.isEmpty();
         if (!same)
-            open("[SYSTEM]\nOUTPATH=C:\\o\nOUTPOS=" + settings + "\n");
+            open("[SYSTEM]\nOUTPATH=C:\\" + QByteArray(40000, 'o') + "\nOUTPOS=" + settings + "\n");
         QCOMPARE(m_window->windowTitle(), QStringLiteral("ポロンボ  Ver 0.11"));
         QCOMPARE(child<QRadioButton>("optOutPath_0")->isChecked(), same);
         QCOMPARE(child<QRadioButton>("optOutPath_1")->isChecked(), !same);
-        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), same ? "" : "C:\\o");
+        const QString out = same ? "" : "C:\\" + QString(40000, 'o'); // however long
+        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), out);
         QCOMPARE(int(child<QCheckBox>("chkSize")->checkState()), check);
         const QHeaderView *header = child<QTableView>("lvMakeList")->horizontalHeader();
         const QAbstractItemModel *model = header->model();
@@ -126,6 +127,7 @@ private slots:
                  QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/PORONBO.INI"));
         click("cmdMake");
         QVERIFY(readFile(ini()).contains("\nSIZEADD=" + QByteArray::number(saved) + "\n"));
+        QVERIFY(readFile(ini()).contains("OUTPATH=" + out.toUtf8() + "\n"));
     }
 
     void dropTargets_data()
@@ -448,6 +450,8 @@ private slots:
         });
         click("cmd_Ref");
         QCOMPARE(title, "ダミーファイルを作成するフォルダを選択し、[OK] を押してください");
+        QCOMPARE(frmMain::folderDialog(nullptr, title, start)->labelText(QFileDialog::Accept),
+                 "OK");
         QCOMPARE(start, startsHome ? QDir::toNativeSeparators(QDir::homePath()) : dir);
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(),
                  chosen.isEmpty() ? outPath : QDir::toNativeSeparators(chosen));

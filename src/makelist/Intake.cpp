@@ -10,7 +10,9 @@ namespace
 {
 
 // Whether prefix holds a character not allowed in a file name, so that the dummy would
-// go into another folder, or (on Windows) into a stream or a device.
+// go into another folder, or (on Windows) into a stream or a device; or a byte that is
+// not UTF-8 (a lone surrogate), which would join the name's first bytes into another
+// character.
 bool hasBadNameCharacter(const QString &prefix)
 {
 #ifdef Q_OS_WIN
@@ -18,8 +20,14 @@ bool hasBadNameCharacter(const QString &prefix)
 #else
     const QStringView bad = u"/";
 #endif
-    return std::any_of(prefix.cbegin(), prefix.cend(),
-                       [&](QChar c) { return c.unicode() < 0x20 || bad.contains(c); });
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        const QChar c = prefix.at(i);
+        if (c.isHighSurrogate() && i + 1 < prefix.size() && prefix.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.unicode() < 0x20 || c.isSurrogate() || bad.contains(c))
+            return true;
+    }
+    return false;
 }
 
 // Whether folder names one place whatever the current folder is: on Windows "X:\..."

@@ -77,12 +77,34 @@ QString chooseIniName(const IniPlaces &places,
     return joined(places.userFolder, IniFile);
 }
 
+QString userConfigFolder()
+{
+    const QString qt = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt decodes the variables with loss, and takes a relative XDG_CONFIG_HOME, which
+    // the XDG rules say to ignore.
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!qt.startsWith(generic))
+        return qt;
+    QString folder = decodePath(config);
+    if (!folder.startsWith(QLatin1Char('/'))) {
+        if (home.isEmpty())
+            return qt;
+        folder = decodePath(home) + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(folder) + qt.sliced(generic.size());
+#else
+    return qt;
+#endif
+}
+
 QString settingsIniName()
 {
     static const QString name = [] {
         IniPlaces places;
         places.exeFolder = executableFolder();
-        places.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        places.userFolder = userConfigFolder();
 #ifdef Q_OS_MACOS
         places.inAppBundle = isAppBundleFolder(places.exeFolder);
 #endif

@@ -34,6 +34,7 @@
 #include <QTranslator>
 #include <QtMath>
 #include <algorithm>
+#include <limits>
 
 namespace
 {
@@ -123,8 +124,10 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
         messageBox(icon, title, text, this)->exec();
     };
     m_folderChooser = [](QWidget *parent, const QString &title, const QString &start) {
-        const QUrl folder = QFileDialog::getExistingDirectoryUrl(
-            parent, title, fileUrl(start), QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+        const std::unique_ptr<QFileDialog> dialog = folderDialog(parent, title, start);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
+            return QString();
+        const QUrl folder = dialog->selectedUrls().constFirst();
         return folder.isLocalFile() ? decodeFileUrl(folder) : QString();
     };
 
@@ -145,11 +148,13 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     m_outPathGroup->addButton(optOutPath[0], 0);
     m_outPathGroup->addButton(optOutPath[1], 1);
     txtOutPath = place(new QLineEdit(this), "txtOutPath", twipsRect(420, 420, 5655, 315));
+    txtOutPath->setMaxLength(std::numeric_limits<int>::max()); // stored values come back whole
     cmd_Ref = place(new QPushButton(QStringLiteral("参照"), this), "cmd_Ref",
                     twipsRect(6120, 420, 615, 315));
     Label1 =
         place(new QLabel(QStringLiteral("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
     txtInitial = place(new QLineEdit(this), "txtInitial", twipsRect(780, 840, 2655, 315));
+    txtInitial->setMaxLength(std::numeric_limits<int>::max());
     chkSize = place(new QCheckBox(QStringLiteral("ファイル名にサイズを付ける"), this), "chkSize",
                     twipsRect(3540, 900, 2535, 255));
     cmdClear = place(new QPushButton(QStringLiteral("リストクリア"), this), "cmdClear",
@@ -240,6 +245,18 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
 QString frmMain::defaultIniName()
 {
     return settingsIniName();
+}
+
+std::unique_ptr<QFileDialog> frmMain::folderDialog(QWidget *parent, const QString &title,
+                                                   const QString &start)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, title);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setSupportedSchemes({QStringLiteral("file")});
+    dialog->setDirectoryUrl(fileUrl(start));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+    return dialog;
 }
 
 QString frmMain::title()

@@ -14,6 +14,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QCoreApplication;
+class QFileDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,9 @@ public:
     // lines wrapped, the text selectable and copied as it is.
     static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
                                                    const QString &text, QWidget *parent);
+    // The 参照 dialog: folders only, local ones, opened at start, accepted with "OK".
+    static std::unique_ptr<QFileDialog> folderDialog(QWidget *parent, const QString &title,
+                                                     const QString &start);
     static QString title();
     // Twips to logical pixels and back, TwipsPerPixel twips a pixel.
     static constexpr int TwipsPerPixel = 15;
