@@ -2,6 +2,7 @@
 #include "settings/IniLocation.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,35 +78,22 @@ private slots:
             QVERIFY2(!isAppBundleFolder(folder) && !isAppBundleFolder(native(folder)), folder);
     }
 
-    // Variables that are not UTF-8 keep their bytes; relative or empty ones do not count.
-    void userFolder_data()
-    {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QByteArray>("home");
-        QTest::addColumn<QByteArray>("folder");
-        QTest::newRow("config") << QByteArray("/c/\xff") << QByteArray("/h")
-                                << QByteArray("/c/\xff");
-        QTest::newRow("home") << QByteArray() << QByteArray("/h/\xfe/")
-                              << QByteArray("/h/\xfe/.config");
-        QTest::newRow("relative config")
-            << QByteArray("c") << QByteArray("/h\xfe") << QByteArray("/h\xfe/.config");
-    }
-
+    // Variables that are not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored.
     void userFolder()
     {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-        QFETCH(QByteArray, config);
-        QFETCH(QByteArray, home);
-        QFETCH(QByteArray, folder);
-        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME"), oldHome = qgetenv("HOME");
-        qputenv("XDG_CONFIG_HOME", config);
-        qputenv("HOME", home);
-        const QString got = userConfigFolder();
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-        qputenv("HOME", oldHome);
-        QCOMPARE(encodePath(got), folder + "/tst_inilocation");
-#else
-        QSKIP("Qt's own folder holds elsewhere");
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_HOME", config);
+            qputenv("HOME", home);
+        });
+        for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
+                                                               {"", "/h/\xfe/", "/h/\xfe/.config"},
+                                                               {"c", "/h", "/h/.config"}}) {
+            qputenv("XDG_CONFIG_HOME", row[0]);
+            qputenv("HOME", row[1]);
+            QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");
+        }
 #endif
     }
 
