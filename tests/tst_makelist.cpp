@@ -303,18 +303,28 @@ private slots:
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
     }
 
-    // Removing rows frees their keys; each run of adjacent rows goes in one removal.
+    // Removing rows frees their keys and keeps the others, and the row with an error, in
+    // order; the views hear of one run of adjacent rows as a removal, of more as a reset.
     void remove()
     {
         QStringList src;
         for (const char *name : {"a", "b", "c", "d", "e", "f"})
             src << file(name);
         drop(src);
+        m_list->setOutcome(5, DummyRefusal::None, "error");
         QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
-        m_list->remove({6, 2, 3, 2});
-        QCOMPARE(removed.count(), 2);
-        QCOMPARE(drop(src).added, 3);
-        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
+        QSignalSpy reset(m_list.get(), &MakeList::modelReset);
+        m_list->remove({3, 2, 3});
+        const auto told = [&] {
+            return QList<int>({int(removed.count()), int(reset.count()), m_list->errorRow()});
+        };
+        QCOMPARE(told(), QList<int>({1, 0, 3}));
+        m_list->remove({4, 1, 4});
+        QCOMPARE(told(), QList<int>({1, 1, 2}));
+        QCOMPARE(drop(src).added, 4);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "d e a b c f");
+        m_list->remove({2});
+        QCOMPARE(m_list->errorRow(), 0);
     }
 
     // A stored size option out of range reads as off; saved texts lose surrounding spaces.

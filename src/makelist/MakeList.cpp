@@ -98,6 +98,21 @@ void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
     ++m_used;
 }
 
+void MakeList::KeyIndex::renumber(const std::vector<int> &rows)
+{
+    // The entries keep their hashes: no key is hashed again.
+    std::vector<quint64> old(m_slots.size(), 0);
+    old.swap(m_slots);
+    m_used = 0;
+    for (const quint64 entry : old) {
+        const int row = entry == 0 ? -1 : rows[size_t(quint32(entry)) - 1];
+        if (row >= 0) {
+            place((entry & ~quint64(0xFFFFFFFFu)) | quint64(row + 1));
+            ++m_used;
+        }
+    }
+}
+
 void MakeList::KeyIndex::prefetch(size_t hash) const
 {
 #if defined(__GNUC__) || defined(__clang__)
@@ -245,28 +260,49 @@ void MakeList::clear()
 void MakeList::remove(QList<int> rows)
 {
     flushMarks(); // no notification may name a row gone
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.isEmpty())
         return;
-    if (rows.front() < 1 || rows.back() > count())
-        throw std::out_of_range("make list row out of range");
-    // One removal a run of adjacent rows, from the bottom, so the numbers above hold.
-    for (qsizetype end = rows.size(); end > 0;) {
-        qsizetype begin = end - 1;
-        while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
-            --begin;
-        const int first = rows[begin] - 1, last = rows[end - 1] - 1;
-        beginRemoveRows({}, first, last);
-        m_rows.remove(first, last - first + 1);
-        if (m_errorRow > last)
-            m_errorRow -= last - first + 1;
-        else if (m_errorRow >= first)
-            m_errorRow = -1;
-        endRemoveRows();
-        end = begin;
+    const int total = count();
+    std::vector<int> renumbered(size_t(total), 0); // each row's new number; -1 when gone
+    for (const int n : std::as_const(rows)) {
+        if (n < 1 || n > total)
+            throw std::out_of_range("make list row out of range");
+        renumbered[size_t(n - 1)] = -1;
     }
-    reindex(); // the keys removed are freed, the rows that moved up found again
+    const auto gone = [&](int row) { return renumbered[size_t(row)] < 0; };
+    // The views hear of one run of adjacent rows as its removal, of more as a reset:
+    // one notification whatever the shape of the selection.
+    int first = -1, last = -1, runs = 0;
+    for (int row = 0; row < total; ++row) {
+        if (gone(row) && (row == 0 || !gone(row - 1))) {
+            ++runs;
+            first = first < 0 ? row : first;
+        }
+        last = gone(row) ? row : last;
+    }
+    if (runs == 1)
+        beginRemoveRows({}, first, last);
+    else
+        beginResetModel();
+    // One pass: the rows kept move up in order.
+    MakeItem *items = m_rows.data();
+    int kept = 0, errorRow = -1;
+    for (int row = 0; row < total; ++row) {
+        if (gone(row))
+            continue;
+        if (row == m_errorRow)
+            errorRow = kept;
+        if (kept != row)
+            items[kept] = std::move(items[row]);
+        renumbered[size_t(row)] = kept++;
+    }
+    m_rows.resize(kept);
+    m_errorRow = errorRow;
+    m_keys.renumber(renumbered); // the keys removed are freed, the rows that moved up found again
+    if (runs == 1)
+        endRemoveRows();
+    else
+        endResetModel();
 }
 
 void MakeList::mark(int n, const QString &text)

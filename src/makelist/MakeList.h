@@ -23,7 +23,9 @@ public:
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
     void clear();
-    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys.
+    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys,
+    // in one pass over the list; the views hear of one run of adjacent rows as its
+    // removal and of more as a reset.
     void remove(QList<int> rows);
     // The row whose last make met an unexpected error; 0 when none.
     int errorRow() const { return m_errorRow + 1; }
@@ -87,6 +89,8 @@ private:
         // Whether same(row) holds for a row whose key has hash.
         template <class Same> bool contains(size_t hash, Same same) const;
         void insert(size_t hash, qsizetype row);
+        // Renumbers each row r as rows[r], and drops it where that is negative.
+        void renumber(const std::vector<int> &rows);
         void prefetch(size_t hash) const;
 
     private:
