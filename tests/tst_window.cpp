@@ -19,6 +19,7 @@ class TestWindow : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<frmMain> m_window;
     Messages m_messages;
+    QStringList m_starts;
     int m_progressShown = 0;
 
     template <class W = QWidget> W *child(const char *name) const
@@ -72,6 +73,50 @@ class TestWindow : public QObject
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     }
     QStringList column(MakeColumn c) const { return ::column(m_window->makeList(), c); }
+    // Adds files the way named: a drop; Ctrl+O or the menu entry, with Qt's file dialog
+    // answered; Ctrl+V or the menu entry, with the files on the clipboard as a URL list or
+    // in GNOME's form. m_starts gets the folder each dialog started in.
+    void add(const QString &way, const QStringList &paths)
+    {
+        auto *list = child<QTableView>("lvMakeList");
+        if (way == "drop")
+            return drop(list->viewport(), paths);
+        m_window->activateWindow(); // as it is again once a dialog has closed
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        if (way.contains("O") || way.contains("追加")) {
+            QTimer::singleShot(0, m_window.get(), [this, paths] {
+                auto *dialog = m_window->findChild<QFileDialog *>();
+                if (!dialog)
+                    return;
+                m_starts << (dialog->fileMode() == QFileDialog::ExistingFiles
+                                 ? QDir::toNativeSeparators(dialog->directory().path())
+                                 : "other mode");
+                QStringList names;
+                for (const QString &p : paths)
+                    names << '"' + QDir::fromNativeSeparators(p) + '"';
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(names.join(' '));
+                static_cast<QDialog *>(dialog)->accept();
+            });
+        } else {
+            auto *data = new QMimeData;
+            QByteArray gnome = "copy";
+            QList<QUrl> urls;
+            for (const QString &p : paths) {
+                urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
+                gnome += "\n" + urls.last().toEncoded();
+            }
+            if (way.contains("gnome"))
+                data->setData("x-special/gnome-copied-files", gnome);
+            else
+                data->setUrls(urls);
+            QGuiApplication::clipboard()->setMimeData(data);
+        }
+        if (way.startsWith("menu"))
+            list->actions()[way.contains("追加") ? 0 : 1]->trigger();
+        else {
+            QTest::keyClick(list, way.contains("O") ? Qt::Key_O : Qt::Key_V, Qt::ControlModifier);
+        }
+    }
 
 private slots:
     // Each test starts with a fresh window on an empty folder.
@@ -79,6 +124,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_messages.clear();
+        m_starts.clear();
         m_progressShown = 0;
         open();
     }
@@ -148,6 +194,134 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    void addWithoutMouse_data()
+    {
+        QTest::addColumn<QString>("way");
+        for (const char *way : {"drop", "Ctrl+O", "menu ファイルを追加...", "Ctrl+V",
+                                "Ctrl+V gnome", "menu 貼り付け gnome"})
+            QTest::newRow(way) << QString(way);
+    }
+
+    // Every way of adding gives what a drop gives: messages, rows, order, duplicates.
+    void addWithoutMouse()
+    {
+        QFETCH(QString, way);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        child("lvMakeList")->setFocus();
+        setOptions(false, {});
+        add(way, {file("x.txt")});
+        setOptions(true, {});
+        add(way, {file("z.txt"), file("y"), m_dir->filePath("x.txt")});
+        add(way, {file("w"), file("y")});
+        QCOMPARE(column(MakeColumn::FILE_NAME),
+                 QStringList({"__退避__z.txt", "__退避__y", "__退避__x.txt", "__退避__w"}));
+        QCOMPARE(m_messages, Messages({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
+        const QString home = QDir::toNativeSeparators(QDir::homePath());
+        QCOMPARE(m_starts, way.contains("O") || way.contains("追加")
+                               ? QStringList({home, home, QDir::toNativeSeparators(m_dir->path())})
+                               : QStringList());
+    }
+
+    void clipboard_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("content"); // <f> is the URL of an existing file
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("URL list") << QByteArray("text/uri-list") << QByteArray("<f>\r\n") << true;
+        QTest::newRow("web URL") << QByteArray("text/uri-list")
+                                 << QByteArray("https://example.org/f\r\n") << false;
+        QTest::newRow("GNOME cut")
+            << QByteArray("x-special/gnome-copied-files") << QByteArray("cut\n<f>") << true;
+        QTest::newRow("GNOME, no file")
+            << QByteArray("x-special/gnome-copied-files") << QByteArray("copy\n") << false;
+        QTest::newRow("a path as text") << QByteArray("text/plain") << QByteArray("<p>") << false;
+        QTest::newRow("a URL as text") << QByteArray("text/plain") << QByteArray("<f>") << false;
+    }
+
+    // Only a file manager's file list is pasted; anything else greys the entry and is
+    // ignored without a message.
+    void clipboard()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        const QString f = file("f.txt");
+        auto *data = new QMimeData;
+        data->setData(
+            format,
+            content.replace("<f>", QUrl::fromLocalFile(f).toEncoded()).replace("<p>", f.toUtf8()));
+        QGuiApplication::clipboard()->setMimeData(data);
+        QCOMPARE(child<QAction>("mnuPaste")->isEnabled(), taken);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(child("lvMakeList"), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(column(MakeColumn::FILE_NAME),
+                 taken ? QStringList("__退避__f.txt") : QStringList());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // Every control has a name a screen reader speaks and its role; Tab reaches each in
+    // reading order, arrows move between the option buttons.
+    void accessibility()
+    {
+        drop(m_window.get(), {file("r")});
+        struct Control {
+            const char *name;
+            QAccessible::Role role;
+            const char *text;
+        };
+        const QList<Control> controls = {
+            {"optOutPath_0", QAccessible::RadioButton, "同じ場所に作成"},
+            {"optOutPath_1", QAccessible::RadioButton, "作成場所を指定する"},
+            {"txtOutPath", QAccessible::EditableText, "作成場所"},
+            {"cmd_Ref", QAccessible::Button, "参照"},
+            {"txtInitial", QAccessible::EditableText, "頭文字"},
+            {"chkSize", QAccessible::CheckBox, "ファイル名にサイズを付ける"},
+            {"cmdClear", QAccessible::Button, "リストクリア"},
+            {"cmdMake", QAccessible::Button, "作成"},
+            {"lvMakeList", QAccessible::Table, "作成するダミーファイルの一覧"},
+            {"Label1", QAccessible::StaticText, "頭文字"},
+            {"Picture1", QAccessible::Grouping, "ファイルのドロップ先"},
+            {"Label2", QAccessible::StaticText, "ファイルをドロップして下さい。"},
+        };
+        QList<QAccessibleInterface *> nodes{QAccessible::queryAccessibleInterface(m_window.get())};
+        QStringList seen{QString::number(nodes[0]->role())};
+        while (!nodes.isEmpty()) {
+            QAccessibleInterface *node = nodes.takeFirst();
+            for (int i = 0; i < node->childCount() && node->role() != QAccessible::Table; ++i) {
+                QAccessibleInterface *c = node->child(i);
+                nodes << c;
+                seen << QString("%1 %2 %3")
+                            .arg(c->object()->objectName())
+                            .arg(c->role())
+                            .arg(c->text(QAccessible::Name));
+            }
+        }
+        QStringList expected{QString::number(QAccessible::Window)};
+        for (const Control &c : controls)
+            expected << QString("%1 %2 %3").arg(c.name).arg(c.role).arg(c.text);
+        seen.sort();
+        expected.sort();
+        QCOMPARE(seen, expected);
+        for (const char *described : {"cmdMake", "cmdClear", "Picture1"}) {
+            QVERIFY2(!QAccessible::queryAccessibleInterface(child(described))
+                          ->text(QAccessible::Description)
+                          .isEmpty(),
+                     described);
+        }
+
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        child("optOutPath_0")->setFocus();
+        QStringList order{"optOutPath_0"}; // the option buttons are one stop
+        for (const Control &c : controls.mid(2, 7) + controls.mid(0, 1)) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName() + " " + c.name;
+        }
+        for (int i = 1; i < order.size(); ++i)
+            QCOMPARE(order[i].section(' ', 0, 0), order[i].section(' ', 1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY(child<QRadioButton>("optOutPath_1")->isChecked());
+    }
+
     // Create makes the dummies, then saves the options, making the settings folder first.
     void createMakesAndSaves()
     {
@@ -190,10 +364,11 @@ private slots:
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
         drop(m_window.get(), {src[3], src[2]});
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5 r4");
-        const QList<QAction *> menu = list->actions();
-        QCOMPARE(menu.size(), 2);
-        QCOMPARE(menu[0]->text() + " " + menu[1]->text(), "選択した行を削除 リストクリア");
-        menu[1]->trigger();
+        QStringList menu;
+        for (const QAction *a : list->actions())
+            menu << a->text();
+        QCOMPARE(menu.join(" "), "ファイルを追加... 貼り付け  選択した行を削除 リストクリア");
+        list->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }
 
