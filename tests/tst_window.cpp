@@ -83,28 +83,27 @@ class TestWindow : public QObject
             return drop(list->viewport(), paths);
         m_window->activateWindow(); // as it is again once a dialog has closed
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QList<QUrl> urls;
+        QString names;
+        QByteArray gnome = "copy";
+        for (const QString &p : paths) {
+            urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
+            names += '"' + urls.last().toLocalFile() + "\" ";
+            gnome += "\n" + urls.last().toEncoded();
+        }
         if (way.contains("O") || way.contains("追加")) {
-            QTimer::singleShot(0, m_window.get(), [this, paths] {
+            QTimer::singleShot(0, m_window.get(), [this, names] {
                 auto *dialog = m_window->findChild<QFileDialog *>();
                 if (!dialog)
                     return;
                 m_starts << (dialog->fileMode() == QFileDialog::ExistingFiles
                                  ? QDir::toNativeSeparators(dialog->directory().path())
                                  : "other mode");
-                QStringList names;
-                for (const QString &p : paths)
-                    names << '"' + QDir::fromNativeSeparators(p) + '"';
-                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(names.join(' '));
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(names);
                 static_cast<QDialog *>(dialog)->accept();
             });
         } else {
             auto *data = new QMimeData;
-            QByteArray gnome = "copy";
-            QList<QUrl> urls;
-            for (const QString &p : paths) {
-                urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
-                gnome += "\n" + urls.last().toEncoded();
-            }
             if (way.contains("gnome"))
                 data->setData("x-special/gnome-copied-files", gnome);
             else
