@@ -283,7 +283,7 @@ private slots:
                                     "Picture1 Grouping ファイルのドロップ先 +",
                                     "chkSize CheckBox ファイル名にサイズを付ける",
                                     "cmdClear Button リストクリア +", "cmdMake Button 作成 +",
-                                    "cmd_Ref Button 参照 +", "frmMain Window ポロンボ  Ver 0.11",
+                                    "cmd_Ref Button 参照 +", "frmMain Window " + frmMain::title(),
                                     "lvMakeList Table 作成するダミーファイルの一覧",
                                     "optOutPath_0 RadioButton 同じ場所に作成",
                                     "optOutPath_1 RadioButton 作成場所を指定する",
