@@ -515,7 +515,7 @@ private slots:
         QCOMPARE(child("lvMakeList")->geometry(), QRect(QPoint(8, 88), list));
     }
 
-    // During long work no row is removed and drops wait until it has ended. Cancel stops
+    // During long work nothing is removed or pasted; drops wait until it has ended. Cancel stops
     // Create after the file in hand and still saves the options; an intake keeps what it took.
     void cancelAndDropDuringWork()
     {
@@ -525,11 +525,16 @@ private slots:
         drop(m_window.get(), paths);
         m_window->setProgressDelay(0);
         const QString late = file("late.txt");
+        auto *pasted = new QMimeData;
+        pasted->setUrls({QUrl::fromLocalFile(file("pasted"))});
+        QGuiApplication::clipboard()->setMimeData(pasted);
         int rowsDuringWork = -1;
         m_window->setOnProgress([&](QProgressDialog &dialog) {
             QCOMPARE(dialog.windowModality(), Qt::WindowModal);
-            if (rowsDuringWork < 0)
+            if (rowsDuringWork < 0) {
                 drop(child<QTableView>("lvMakeList")->viewport(), {late});
+                child<QAction>("mnuPaste")->trigger();
+            }
             child<QTableView>("lvMakeList")->selectAll();
             child<QAction>("mnuRemoveRows")->trigger();
             rowsDuringWork = m_window->makeList().count();
