@@ -292,11 +292,14 @@ private slots:
 
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         child("optOutPath_0")->setFocus();
+        auto *list = child<QTableView>("lvMakeList");
+        list->setCurrentIndex({});
         QStringList order; // the option buttons are one stop
         for (int i = 0; i < 8; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
         }
+        QCOMPARE(list->currentIndex().row(), 0);
         QCOMPARE(order.join(' '),
                  "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList optOutPath_0");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);

@@ -456,6 +456,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ContextMenu: // the list's, by mouse or keyboard
         updatePaste();
         return false;
+    case QEvent::FocusIn: // the list's
+        if (const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            showCurrentRow();
+        return false;
     case QEvent::DragEnter:
         dragEnterEvent(static_cast<QDragEnterEvent *>(event));
         return true;
@@ -621,6 +626,17 @@ void frmMain::showOptions(const MakeOptions &o)
     txtInitial->setText(o.Initial);
     chkSize->setTristate(o.SizeCheck == SizeCheckState::Greyed);
     chkSize->setCheckState(toCheckState(o.SizeCheck));
+}
+
+// Reached by the keyboard, the list shows its current row, the first when it has none.
+void frmMain::showCurrentRow()
+{
+    if (m_list.count() == 0)
+        return;
+    if (!lvMakeList->currentIndex().isValid())
+        lvMakeList->selectionModel()->setCurrentIndex(m_list.index(0, 0),
+                                                      QItemSelectionModel::NoUpdate);
+    lvMakeList->scrollTo(lvMakeList->currentIndex());
 }
 
 void frmMain::selectFirstRow()

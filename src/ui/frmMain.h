@@ -110,6 +110,7 @@ private:
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);
     void selectFirstRow();
+    void showCurrentRow();
     void tell(QMessageBox::Icon icon, const QString &text);
     // Runs an event handler; an unexpected error ends it and is shown to the user.
     void guarded(const std::function<void()> &handler);
