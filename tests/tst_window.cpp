@@ -17,6 +17,7 @@ class TestWindow : public QObject
 
     using Messages = QList<QPair<QMessageBox::Icon, QString>>;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_config;
     std::unique_ptr<frmMain> m_window;
     Messages m_messages;
     QStringList m_starts;
@@ -117,6 +118,8 @@ class TestWindow : public QObject
     }
 
 private slots:
+    // Qt's file dialog keeps its state in a folder of the tests' own, not the user's.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
     // Each test starts with a fresh window on an empty folder.
     void init()
     {
