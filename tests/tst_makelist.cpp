@@ -219,9 +219,7 @@ private slots:
         // A chosen folder must not depend on the folder the program was started from.
         QStringList relative{"dummies", "./x", "../x", "~/x", "\t" + path("x")};
 #ifdef Q_OS_WIN
-        relative << "C:x"
-                 << "\\x"
-                 << "/x";
+        relative += {"C:x", "\\x", "/x"};
         QCOMPARE(drop({src}, {false, "c:/x", "", Off}).added +
                      drop({src}, {false, "//s/x", "", Off}).added,
                  2);
