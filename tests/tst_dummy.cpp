@@ -111,31 +111,37 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("dummy");
         QTest::addColumn<int>("result");
+        QTest::addColumn<DummyRefusal>("refusal");
         QTest::addColumn<int>("sizeLimit"); // RLIMIT_FSIZE, binding root too; 0 for none
+        using R = DummyRefusal;
         const auto row = [](const char *name, const QString &source, const QString &dummy,
-                            int result, int sizeLimit = 0) {
-            QTest::newRow(name) << source << dummy << result << sizeLimit;
+                            int result, R refusal = R::None, int sizeLimit = 0) {
+            QTest::newRow(name) << source << dummy << result << refusal << sizeLimit;
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
-        row("source missing", "nosuch.txt", "out.txt", -1);
-        row("source hidden", ".hidden.txt", "out.txt", -1);
-        row("source is a folder", "sub", "out.txt", -1);
-        row("wildcard is literal", "src*.txt", "out.txt", -1);
-        row("folder missing", "src.txt", "nosub/out.txt", -2);
-        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1);
-        row("source decides before existing", "nosuch.txt", "taken.txt", -1);
-        row("visible file exists", "src.txt", "taken.txt", -3);
-        row("hidden file exists", "src.txt", ".hidden.txt", -3);
-        row("folder exists", "src.txt", "sub", -3);
-        row("dangling link exists", "src.txt", "dangling", -3);
-        row("folder part is a plain file", "src.txt", "src.txt/out.txt", kThrows);
+        row("source missing", "nosuch.txt", "out.txt", -1, R::SourceMissing);
+        row("source hidden", ".hidden.txt", "out.txt", -1, R::SourceHidden);
+        row("source is a folder", "sub", "out.txt", -1, R::SourceNotFile);
+        row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
+        row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
+        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1, R::SourceMissing);
+        row("source decides before existing", "nosuch.txt", "taken.txt", -1, R::SourceMissing);
+        row("visible file exists", "src.txt", "taken.txt", -3, R::Exists);
+        row("hidden file exists", "src.txt", ".hidden.txt", -3, R::Exists);
+        row("folder exists", "src.txt", "sub", -3, R::Exists);
+        row("dangling link exists", "src.txt", "dangling", -3, R::Exists);
+        row("folder part is a plain file", "src.txt", "src.txt/out.txt", -2, R::FolderNotFolder);
         row("name too long", "src.txt", QString(100, u'名'), kThrows);
         // A NUL would end the name early: src.txt would be read, out.txt made.
-        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1);
-        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2);
+        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1, R::SourceMissing);
+        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2,
+            R::FolderMissing);
 #ifdef Q_OS_UNIX
-        row("write cut short", "src.txt", "out.txt", kThrows, 16);
+        row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
+        row("source is a device", "null", "out.txt", -1, R::SourceNotFile);
+        row("folder part is a FIFO", "src.txt", "fifo/out.txt", -2, R::FolderNotFolder);
+        row("write cut short", "src.txt", "out.txt", kThrows, R::None, 16);
 #endif
     }
 
@@ -145,6 +151,7 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QString, dummy);
         QFETCH(int, result);
+        QFETCH(DummyRefusal, refusal);
         QFETCH(int, sizeLimit);
         const QTemporaryDir tmp;
         const QDir d(tmp.path());
@@ -162,6 +169,7 @@ private slots:
         QVERIFY(QFile::link(p("src.txt"), p("link.txt")));
         QVERIFY(QFile::link(p("nowhere"), p("dangling")));
 #ifdef Q_OS_UNIX
+        QVERIFY(::mkfifo(qPrintable(p("fifo")), 0600) == 0 && QFile::link("/dev/null", p("null")));
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
         const rlimit cap{sizeLimit ? rlim_t(sizeLimit) : old.rlim_cur, old.rlim_max};
@@ -169,8 +177,9 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &cap);
 #endif
         int got = 0;
+        DummyRefusal why = DummyRefusal::Exists;
         try {
-            got = MakeDummy(p(source), p(dummy), 255, true);
+            got = MakeDummy(p(source), p(dummy), 255, true, {}, &why);
         } catch (const FileError &e) {
             const bool told = !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
             got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
@@ -181,6 +190,7 @@ private slots:
         Q_UNUSED(sizeLimit);
 #endif
         QCOMPARE(got, result);
+        QCOMPARE(int(why), int(refusal));
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             QCOMPARE(readFile(p(name)), QByteArray(name));
         QVERIFY(!QFileInfo::exists(p("nowhere")) && !QFileInfo::exists(p("nosub")));

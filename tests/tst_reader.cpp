@@ -224,6 +224,17 @@ private slots:
         full.setStandardOutputFile("/dev/full");
         full.start(PORONBO_INFO, {dummies[0]});
         QVERIFY(full.waitForFinished() && full.exitCode() == 1);
+        QProcess head, closed; // a pipe closed early (poronbo-info ... | head -c 1)
+        closed.setStandardOutputProcess(&head);
+        head.start("head", {"-c", "1"});
+        closed.start(PORONBO_INFO, QStringList(5000, dummies[0]));
+        QVERIFY(closed.waitForFinished() && closed.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(closed.exitCode(), 1);
+        // A name's control characters show on standard error as on standard output.
+        QProcess odd;
+        odd.start(PORONBO_INFO, {makeFile(out + "/a\nb", 3)});
+        QVERIFY(odd.waitForFinished());
+        QCOMPARE(odd.readAllStandardError().count('\n'), 1);
 #endif
     }
 };

@@ -1,3 +1,4 @@
+#include "dummy/FileError.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
 #include "ui/frmMain.h"
@@ -149,14 +150,15 @@ private slots:
         QFETCH(int, saved);
         const bool same = settings.isEmpty();
         if (!same)
-            open("[SYSTEM]\nOUTPATH=C:\\o\nOUTPOS=" + settings + "\n");
+            open("[SYSTEM]\nOUTPATH=C:\\" + QByteArray(40000, 'o') + "\nOUTPOS=" + settings + "\n");
         QCOMPARE(m_window->windowTitle(), QStringLiteral("ポロンボ  Ver 0.20"));
         QCOMPARE(m_window->windowIcon().availableSizes(),
                  QList<QSize>(
                      {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
         QCOMPARE(child<QRadioButton>("optOutPath_0")->isChecked(), same);
         QCOMPARE(child<QRadioButton>("optOutPath_1")->isChecked(), !same);
-        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), same ? "" : "C:\\o");
+        const QString out = same ? "" : "C:\\" + QString(40000, 'o'); // however long
+        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), out);
         QCOMPARE(int(child<QCheckBox>("chkSize")->checkState()), check);
         const QHeaderView *header = child<QTableView>("lvMakeList")->horizontalHeader();
         const QAbstractItemModel *model = header->model();
@@ -175,6 +177,7 @@ private slots:
                  QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/PORONBO.INI"));
         click("cmdMake");
         QVERIFY(readFile(ini()).contains("\nSIZEADD=" + QByteArray::number(saved) + "\n"));
+        QVERIFY(readFile(ini()).contains("OUTPATH=" + out.toUtf8() + "\n"));
     }
 
     void dropTargets_data()
@@ -363,13 +366,16 @@ private slots:
     {
         setOptions(false, "  ");
         drop(m_window.get(), {file("a.txt")});
-        setOptions(false, "o", QString(256, 'x')); // typed, refused at the drop
+        setOptions(false, "dummies");
+        drop(m_window.get(), {file("a.txt")});
+        setOptions(false, m_dir->path(), QString(256, 'x')); // typed, refused at the drop
         drop(m_window.get(), {file("a.txt")});
         setOptions(true, "o", "../");
         drop(m_window.get(), {file("a.txt")});
         const auto warning = QMessageBox::Warning;
         QCOMPARE(m_messages,
                  Messages({{warning, "作成場所を指定して下さい。"},
+                           {warning, "作成場所はフルパスで指定して下さい。"},
                            {warning, "頭文字は255文字以内で指定して下さい。"},
                            {warning, "頭文字にファイル名に使えない文字が含まれています。"}}));
         QVERIFY(child("Picture1")->isVisible());
@@ -381,24 +387,24 @@ private slots:
         drop(m_window.get(), {file("e1.txt"), gone, file("e3.txt")});
         QCOMPARE(column(MakeColumn::FILE_NAME), QStringList({"__退避__e1.txt"}));
         QVERIFY(!child("Picture1")->isVisible());
-        QCOMPARE(m_messages.size(), 4);
-        QCOMPARE(m_messages[3].first, QMessageBox::Critical);
-        QVERIFY(m_messages[3].second.contains(gone));
+        QCOMPARE(m_messages.size(), 5);
+        QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        QVERIFY(m_messages[4].second.contains(gone));
 
         // A dummy the system refuses to create stops the batch; nothing is saved.
-        setOptions(false, file("plain"));
-        drop(m_window.get(), {file("e4.txt")});
+        setOptions(true, {}, QString(10, 'p')); // a name too long for the file system
+        drop(m_window.get(), {file(QString(250, 'n'))});
         const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
-        QCOMPARE(m_messages.size(), 5);
-        QCOMPARE(m_messages[4].first, QMessageBox::Critical);
+        QCOMPARE(m_messages.size(), 6);
+        QCOMPARE(m_messages[5].first, QMessageBox::Critical);
         // The row it stopped at is selected, its reason the system's.
         const QStringList tips =
             ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole);
         QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
-                     m_messages[4].second.endsWith("\n" + tips[1]),
+                     m_messages[5].second.endsWith("\n" + tips[1]),
                  qPrintable(tips.join(" | ")));
         QCOMPARE(child<QTableView>("lvMakeList")->selectionModel()->selectedRows(),
                  QModelIndexList({m_window->makeList().index(1, 0)}));
@@ -412,8 +418,33 @@ private slots:
         drop(m_window.get(), {file("e5.txt")});
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
-        QCOMPARE(m_messages[5].first, QMessageBox::Warning);
-        QVERIFY(m_messages[5].second.contains(QDir::toNativeSeparators(ini())));
+        QCOMPARE(m_messages[6].first, QMessageBox::Warning);
+        QVERIFY(m_messages[6].second.contains(QDir::toNativeSeparators(ini())));
+#ifdef Q_OS_LINUX
+        // A settings folder that cannot be made (in sysfs, not even by root): the reason
+        // is that of the step that failed, not of the save after it.
+        open({}, "/sys/poronbo-test/PORONBO.INI");
+        drop(m_window.get(), {file("e6.txt")});
+        click("cmdMake");
+        QCOMPARE(m_messages.size(), 8);
+        QVERIFY2(!m_messages[7].second.endsWith(systemReason(ENOENT)),
+                 qPrintable(m_messages[7].second));
+#endif
+
+        // Sources that would make a listed dummy: named in one message, at most ten.
+        QStringList same{file("c0/x.txt")};
+        setOptions(false, m_dir->path());
+        drop(m_window.get(), same);
+        for (int i = 1; i <= 11; ++i)
+            same << file(QString("c%1/x.txt").arg(i));
+        const qsizetype told = m_messages.size();
+        drop(m_window.get(), same);
+        QCOMPARE(m_messages.size(), told + 1);
+        QCOMPARE(m_messages.last().first, QMessageBox::Information);
+        QCOMPARE(
+            m_messages.last().second,
+            "同じ名前のダミーになるファイルがあるため、次のファイルは追加しませんでした。\n\n" +
+                same.mid(1, 10).join('\n') + "\nほか 1 件");
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.
@@ -586,6 +617,8 @@ private slots:
         });
         click("cmd_Ref");
         QCOMPARE(title, "ダミーファイルを作成するフォルダを選択し、[OK] を押してください");
+        QCOMPARE(frmMain::folderDialog(nullptr, title, start)->labelText(QFileDialog::Accept),
+                 "OK");
         QCOMPARE(start, startsHome ? QDir::toNativeSeparators(QDir::homePath()) : dir);
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(),
                  chosen.isEmpty() ? outPath : QDir::toNativeSeparators(chosen));
