@@ -103,6 +103,7 @@ private slots:
 #endif
         // Refused: an empty after.
         row("name is a directory", hand, "S", "K", "", "NEW", ".");
+        row("read-only file", hand, "S", "K", ""); // not even root may replace it
         row("no name", hand, "S", "K", "", "NEW", "");
         row("folder missing", hand, "S", "K", "", "NEW", "nowhere/x.ini");
         row("LF in value", hand, "S", "K", "", "x\n[T]\nK=injected");
@@ -122,7 +123,14 @@ private slots:
         ClsIni i = ini("put.ini", before);
         QVERIFY(!i.PutIni("S", "K", "\n")); // leaves a reason to clear
         i.IniName = name.isEmpty() ? name : path(name);
-        QCOMPARE(i.PutIni(section, key, value), !after.isEmpty());
+        const bool readOnly = QByteArray(QTest::currentDataTag()) == "read-only file";
+        const auto mode = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(!readOnly || QFile::setPermissions(path(name), mode));
+        const bool put = i.PutIni(section, key, value);
+        if (readOnly) // so that the next row may remove it
+            QFile::setPermissions(path(name), mode | QFile::WriteOwner | QFile::WriteUser);
+        QCOMPARE(put, !after.isEmpty());
+        QVERIFY(!readOnly || i.LastError() == "設定ファイルは読み取り専用です。");
         QCOMPARE(i.LastError().isEmpty(), !after.isEmpty());
         QCOMPARE(readFile(path("put.ini")), after.isEmpty() ? before : after);
         if (!after.isEmpty())

@@ -118,42 +118,51 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("dummy");
         QTest::addColumn<int>("result");
+        QTest::addColumn<DummyRefusal>("refusal");
         QTest::addColumn<QByteArray>("faults"); // system calls that fail (syscallfault.h)
+        using R = DummyRefusal;
         const auto row = [](const char *name, const QString &source, const QString &dummy,
-                            int result, const QByteArray &faults = {}) {
-            QTest::newRow(name) << source << dummy << result << faults;
+                            int result, R refusal = R::None, const QByteArray &faults = {}) {
+            QTest::newRow(name) << source << dummy << result << refusal << faults;
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
-        row("source missing", "nosuch.txt", "out.txt", -1);
-        row("source hidden", ".hidden.txt", "out.txt", -1);
-        row("source is a folder", "sub", "out.txt", -1);
-        row("wildcard is literal", "src*.txt", "out.txt", -1);
-        row("folder missing", "src.txt", "nosub/out.txt", -2);
-        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1);
-        row("source decides before existing", "nosuch.txt", "taken.txt", -1);
-        row("visible file exists", "src.txt", "taken.txt", -3);
-        row("hidden file exists", "src.txt", ".hidden.txt", -3);
-        row("folder exists", "src.txt", "sub", -3);
-        row("dangling link exists", "src.txt", "dangling", -3);
-        row("folder part is a plain file", "src.txt", "src.txt/out.txt", kThrows);
+        row("source missing", "nosuch.txt", "out.txt", -1, R::SourceMissing);
+        row("source hidden", ".hidden.txt", "out.txt", -1, R::SourceHidden);
+        row("source is a folder", "sub", "out.txt", -1, R::SourceNotFile);
+        row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
+        row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
+        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1, R::SourceMissing);
+        row("source decides before existing", "nosuch.txt", "taken.txt", -1, R::SourceMissing);
+        row("visible file exists", "src.txt", "taken.txt", -3, R::Exists);
+        row("hidden file exists", "src.txt", ".hidden.txt", -3, R::Exists);
+        row("folder exists", "src.txt", "sub", -3, R::Exists);
+        row("dangling link exists", "src.txt", "dangling", -3, R::Exists);
+        row("folder part is a plain file", "src.txt", "src.txt/out.txt", -2, R::FolderNotFolder);
         row("name too long", "src.txt", QString(100, u'名'), kThrows);
         // A NUL would end the name early: src.txt would be read, out.txt made.
-        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1);
-        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2);
+        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1, R::SourceMissing);
+        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2,
+            R::FolderMissing);
+#ifdef Q_OS_UNIX
+        row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
+        row("source is a device", "null", "out.txt", -1, R::SourceNotFile);
+        row("folder part is a FIFO", "src.txt", "fifo/out.txt", -2, R::FolderNotFolder);
         // Permissions bind only other users than root (a non-root run covers these).
-        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1);
+        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
         row("non-root: folder not writable", "src.txt", "locked/out.txt", kThrows);
+#endif
         if (!SyscallFaults::supported())
             return;
         // A dummy that cannot be written whole is removed again.
-        row("create refused", "src.txt", "out.txt", kThrows, "open#1=EACCES");
-        row("disk full", "src.txt", "out.txt", kThrows, "write#1=ENOSPC");
-        row("short write, then full", "src.txt", "out.txt", kThrows, "write#1=short write#2=EIO");
-        row("short writes to the last byte", "src.txt", "out.txt", 0,
+        row("create refused", "src.txt", "out.txt", kThrows, R::None, "open#1=EACCES");
+        row("disk full", "src.txt", "out.txt", kThrows, R::None, "write#1=ENOSPC");
+        row("short write, then full", "src.txt", "out.txt", kThrows, R::None,
+            "write#1=short write#2=EIO");
+        row("short writes to the last byte", "src.txt", "out.txt", 0, R::None,
             "write#1=short write#2=short write#3=short write#4=short write#5=short");
-        row("write interrupted", "src.txt", "out.txt", 0, "write#1=EINTR");
-        row("close fails", "src.txt", "out.txt", kThrows, "close#1=EIO");
+        row("write interrupted", "src.txt", "out.txt", 0, R::None, "write#1=EINTR");
+        row("close fails", "src.txt", "out.txt", kThrows, R::None, "close#1=EIO");
     }
 
     // Nothing existing is ever changed. A dummy is made only for result 0.
@@ -162,6 +171,7 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QString, dummy);
         QFETCH(int, result);
+        QFETCH(DummyRefusal, refusal);
         QFETCH(QByteArray, faults);
 #ifdef Q_OS_UNIX
         if (QByteArray(QTest::currentDataTag()).startsWith("non-root") && ::geteuid() == 0)
@@ -187,19 +197,21 @@ private slots:
 #endif
         QVERIFY(QFile::link(p("src.txt"), p("link.txt")));
         QVERIFY(QFile::link(p("nowhere"), p("dangling")));
+#ifdef Q_OS_UNIX
+        QVERIFY(::mkfifo(qPrintable(p("fifo")), 0600) == 0 && QFile::link("/dev/null", p("null")));
+#endif
         int got = 0;
-        {
-            const SyscallFaults failing(faults);
-            try {
-                got = MakeDummy(p(source), p(dummy), 255, true);
-            } catch (const FileError &e) {
-                const bool told =
-                    !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
-                got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
-            }
-            QVERIFY(failing.allMet());
+        DummyRefusal why = DummyRefusal::Exists;
+        const SyscallFaults failing(faults);
+        try {
+            got = MakeDummy(p(source), p(dummy), 255, true, {}, &why);
+        } catch (const FileError &e) {
+            const bool told = !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
+            got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
         }
+        QVERIFY(failing.allMet());
         QCOMPARE(got, result);
+        QCOMPARE(int(why), int(refusal));
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             QCOMPARE(readFile(p(name)), QByteArray(name));
         QVERIFY(!QFileInfo::exists(p("nowhere")) && !QFileInfo::exists(p("nosub")));

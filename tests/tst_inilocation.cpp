@@ -1,6 +1,8 @@
+#include "dummy/PathCodec.h"
 #include "settings/IniLocation.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +76,25 @@ private slots:
         for (const char *folder :
              {"/opt/Contents/MacOS", "/.app/Contents/MacOS", "/A/P.app/Contents/Resources"})
             QVERIFY2(!isAppBundleFolder(folder) && !isAppBundleFolder(native(folder)), folder);
+    }
+
+    // Variables that are not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored.
+    void userFolder()
+    {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_HOME", config);
+            qputenv("HOME", home);
+        });
+        for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
+                                                               {"", "/h/\xfe/", "/h/\xfe/.config"},
+                                                               {"c", "/h", "/h/.config"}}) {
+            qputenv("XDG_CONFIG_HOME", row[0]);
+            qputenv("HOME", row[1]);
+            QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");
+        }
+#endif
     }
 
     void writableFolder()

@@ -150,6 +150,15 @@ private slots:
         QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}, system).value(0), "2");
 #ifdef Q_OS_LINUX
         QCOMPARE(run(info, {dummies[0]}, system, work, "/dev/full").value(0), "1");
+        QProcess head, closed; // a pipe closed early (poronbo-info ... | head -c 1)
+        closed.setStandardOutputProcess(&head);
+        closed.setWorkingDirectory(work);
+        head.start("head", {"-c", "1"});
+        closed.start(info, QStringList(5000, dummies[0]));
+        QVERIFY(closed.waitForFinished() && closed.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(closed.exitCode(), 1);
+        // A name's control characters show on standard error as on standard output.
+        QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}, system).value(2).count('\n'), 1);
 #endif
     }
 };
