@@ -307,6 +307,9 @@ private slots:
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "d e a b c f");
         m_list->remove({2});
         QCOMPARE(m_list->errorRow(), 0);
+        m_list->setOutcome(1, DummyRefusal::None, "error");
+        m_list->setOutcome(1, DummyRefusal::None); // the next make of that row
+        QCOMPARE(m_list->errorRow(), 0);
     }
 
     // A stored size option out of range reads as off. Saved texts lose surrounding spaces;
