@@ -1,16 +1,15 @@
 #include "dummy/FileError.h"
 #include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
+#include "syscallfault.h"
 #include "testutil.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -42,7 +41,9 @@ private slots:
         row("485", 485, t, "000001E5    20240305090407");
         row("largest 32-bit", 0xFFFFFFFF, t, "FFFFFFFF    20240305090407");
         row("above 4 GiB", qint64(5) << 32 | 0x1234, t, "00001234    20240305090407");
+        row("year 9999", 0, QDateTime({9999, 6, 5}, {4, 3, 2}), "00000000    99990605040302");
         row("year 10000", 0, QDateTime({10000, 1, 1}, {}), "00000000    99991231235959");
+        row("year 1", 0, QDateTime({1, 6, 5}, {4, 3, 2}), "00000000    00010605040302");
         row("year -1", 0, QDateTime({-1, 1, 1}, {}), "00000000    00010101000000");
         row("no time", 0, QDateTime(), "00000000    00010101000000");
     }
@@ -62,6 +63,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("decoded");
         QTest::newRow("UTF-8") << QByteArray("/d/日本😀.txt") << "/d/日本😀.txt";
+        QTest::newRow("U+07FF, U+0800, U+FFFF")
+            << QByteArray("\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf") << "\u07FF\u0800\uFFFF";
 #ifdef Q_OS_UNIX
         // A byte that is not part of valid UTF-8 is U+DC00 plus the byte.
         const auto u16 = [](QStringView s) { return s.toString(); };
@@ -90,7 +93,8 @@ private slots:
 #endif
     }
 
-    // The settings file lives beside the executable, also in a folder that is not UTF-8.
+    // The settings file lives beside the executable, also in a folder that is not UTF-8 or
+    // whose path is longer than a first read of the link takes.
     void executableFolder()
     {
 #ifdef Q_OS_UNIX
@@ -100,6 +104,9 @@ private slots:
         const auto removeOdd = qScopeGuard([&] { ::rmdir(raw + "\xff\xfe"); });
         QVERIFY(::symlink(raw + "\xff\xfe/program", raw + "exe") == 0);
         QCOMPARE(linkTargetFolder(tmp.path() + "/exe"), decodePath(raw + "\xff\xfe"));
+        const QByteArray deep = raw + QByteArray(250, 'd'); // needs not exist
+        QVERIFY(::symlink(deep + "/program", raw + "deep") == 0);
+        QCOMPARE(linkTargetFolder(tmp.path() + "/deep"), decodePath(deep));
         QCOMPARE(linkTargetFolder(tmp.path()), QString()); // not a link
 #else
         QSKIP("needs Unix file-system features");
@@ -112,11 +119,11 @@ private slots:
         QTest::addColumn<QString>("dummy");
         QTest::addColumn<int>("result");
         QTest::addColumn<DummyRefusal>("refusal");
-        QTest::addColumn<int>("sizeLimit"); // RLIMIT_FSIZE, binding root too; 0 for none
+        QTest::addColumn<QByteArray>("faults"); // system calls that fail (syscallfault.h)
         using R = DummyRefusal;
         const auto row = [](const char *name, const QString &source, const QString &dummy,
-                            int result, R refusal = R::None, int sizeLimit = 0) {
-            QTest::newRow(name) << source << dummy << result << refusal << sizeLimit;
+                            int result, R refusal = R::None, const QByteArray &faults = {}) {
+            QTest::newRow(name) << source << dummy << result << refusal << faults;
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
@@ -141,8 +148,21 @@ private slots:
         row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
         row("source is a device", "null", "out.txt", -1, R::SourceNotFile);
         row("folder part is a FIFO", "src.txt", "fifo/out.txt", -2, R::FolderNotFolder);
-        row("write cut short", "src.txt", "out.txt", kThrows, R::None, 16);
+        // Permissions bind only other users than root (a non-root run covers these).
+        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
+        row("non-root: folder not writable", "src.txt", "locked/out.txt", kThrows);
 #endif
+        if (!SyscallFaults::supported())
+            return;
+        // A dummy that cannot be written whole is removed again.
+        row("create refused", "src.txt", "out.txt", kThrows, R::None, "open#1=EACCES");
+        row("disk full", "src.txt", "out.txt", kThrows, R::None, "write#1=ENOSPC");
+        row("short write, then full", "src.txt", "out.txt", kThrows, R::None,
+            "write#1=short write#2=EIO");
+        row("short writes to the last byte", "src.txt", "out.txt", 0, R::None,
+            "write#1=short write#2=short write#3=short write#4=short write#5=short");
+        row("write interrupted", "src.txt", "out.txt", 0, R::None, "write#1=EINTR");
+        row("close fails", "src.txt", "out.txt", kThrows, R::None, "close#1=EIO");
     }
 
     // Nothing existing is ever changed. A dummy is made only for result 0.
@@ -152,12 +172,21 @@ private slots:
         QFETCH(QString, dummy);
         QFETCH(int, result);
         QFETCH(DummyRefusal, refusal);
-        QFETCH(int, sizeLimit);
+        QFETCH(QByteArray, faults);
+#ifdef Q_OS_UNIX
+        if (QByteArray(QTest::currentDataTag()).startsWith("non-root") && ::geteuid() == 0)
+            QSKIP("root passes every permission check");
+#endif
         const QTemporaryDir tmp;
         const QDir d(tmp.path());
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
-        for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
+        for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x", "locked/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
+        QFile::setPermissions(p("locked"), QFile::ReadOwner);
+        const auto unlock = qScopeGuard([&] {
+            QFile::setPermissions(p("locked"),
+                                  QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
+        });
 #ifdef Q_OS_WIN
         // A dot name is not hidden by itself here, and QFile::link makes a .lnk shortcut: a
         // file of its own, with its own size and time.
@@ -170,25 +199,17 @@ private slots:
         QVERIFY(QFile::link(p("nowhere"), p("dangling")));
 #ifdef Q_OS_UNIX
         QVERIFY(::mkfifo(qPrintable(p("fifo")), 0600) == 0 && QFile::link("/dev/null", p("null")));
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const rlimit cap{sizeLimit ? rlim_t(sizeLimit) : old.rlim_cur, old.rlim_max};
-        std::signal(SIGXFSZ, SIG_IGN); // so a write past the limit fails part way
-        setrlimit(RLIMIT_FSIZE, &cap);
 #endif
         int got = 0;
         DummyRefusal why = DummyRefusal::Exists;
+        const SyscallFaults failing(faults);
         try {
             got = MakeDummy(p(source), p(dummy), 255, true, {}, &why);
         } catch (const FileError &e) {
             const bool told = !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
             got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
         }
-#ifdef Q_OS_UNIX
-        setrlimit(RLIMIT_FSIZE, &old);
-#else
-        Q_UNUSED(sizeLimit);
-#endif
+        QVERIFY(failing.allMet());
         QCOMPARE(got, result);
         QCOMPARE(int(why), int(refusal));
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})

@@ -114,7 +114,9 @@ private slots:
         }
 #endif
         QVERIFY(!isWritableFolder(dir.filePath("missing")));
-        QVERIFY(!isWritableFolder(makeFile(dir.filePath("plain"))));
+        const QString plain = makeFile(dir.filePath("plain")); // a program, not a folder
+        QFile::setPermissions(plain, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!isWritableFolder(plain));
         QVERIFY(!isWritableFolder(QString()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"plain"}); // nothing left behind
