@@ -20,36 +20,29 @@ private slots:
     // Tests run as root in CI, where every folder is writable: the check is injected.
     void choose_data()
     {
-        QTest::addColumn<bool>("iniThere");
-        QTest::addColumn<bool>("writable");
-        QTest::addColumn<bool>("bundle");
-        QTest::addColumn<bool>("hasUserFolder");
+        QTest::addColumn<QList<bool>>("given"); // file there, writable, bundle, user folder
         QTest::addColumn<bool>("beside");
-        QTest::newRow("writable folder") << false << true << false << true << true;
-        QTest::newRow("read-only folder") << false << false << false << true << false;
-        QTest::newRow("file already there") << true << false << false << true << true;
-        QTest::newRow("bundle, writable, file there") << true << true << true << true << false;
-        QTest::newRow("no user folder") << false << false << false << false << true;
+        QTest::newRow("writable folder") << QList{false, true, false, true} << true;
+        QTest::newRow("read-only folder") << QList{false, false, false, true} << false;
+        QTest::newRow("file already there") << QList{true, false, false, true} << true;
+        QTest::newRow("bundle, writable, file there") << QList{true, true, true, true} << false;
+        QTest::newRow("no user folder") << QList{false, false, false, false} << true;
     }
 
     void choose()
     {
-        QFETCH(bool, iniThere);
-        QFETCH(bool, writable);
-        QFETCH(bool, bundle);
-        QFETCH(bool, hasUserFolder);
+        QFETCH(QList<bool>, given);
         QFETCH(bool, beside);
         const QTemporaryDir dir;
-        const QString exe = native(dir.filePath("bin"));
-        const QString user = native(dir.filePath("config/poronbo"));
+        const QString exe = native(dir.filePath("bin")), user = native(dir.filePath("config/p"));
         QDir().mkpath(exe);
-        if (iniThere)
+        if (given[0])
             makeFile(exe + "/PORONBO.INI");
         QStringList asked;
         const QString name =
-            chooseIniName({exe, hasUserFolder ? user : QString(), bundle}, [&](const QString &f) {
+            chooseIniName({exe, given[3] ? user : QString(), given[2]}, [&](const QString &f) {
                 asked << f;
-                return writable;
+                return given[1];
             });
         QCOMPARE(name, native((beside ? exe : user) + "/PORONBO.INI"));
         QVERIFY(asked.isEmpty() || asked == QStringList{exe});
