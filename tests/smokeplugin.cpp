@@ -3,8 +3,8 @@
 // clicks 作成, writes the rows and the messages shown to the file PORONBO_SMOKE_REPORT,
 // and quits.
 
+#include <QDeadlineTimer>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGenericPlugin>
 #include <QMessageBox>
@@ -13,64 +13,52 @@
 #include <QTimer>
 #include <QtWidgets/QApplication>
 
-class SmokeDriver : public QObject
-{
-public:
-    SmokeDriver()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
-        m_timer.start(20);
-        m_started.start();
-    }
-
-private:
-    void tick()
-    {
-        QWidget *window = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
-                m_report << "message\t" + box->text().replace('\n', ' ');
-                box->done(0);
-            }
-            if (w->objectName() == "frmMain" && w->isVisible())
-                window = w;
-        }
-        const auto *list = window ? window->findChild<QTableView *>("lvMakeList") : nullptr;
-        if (m_clicked || !list ||
-            (list->model()->rowCount() < qEnvironmentVariableIntValue("PORONBO_SMOKE_ROWS") &&
-             m_started.elapsed() < 10000))
-            return;
-        m_clicked = true;
-        window->findChild<QPushButton *>("cmdMake")->click();
-        const QAbstractItemModel *rows = list->model();
-        for (int r = 0; r < rows->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < 3; ++c)
-                cells << rows->index(r, c).data().toString();
-            m_report << cells.join('\t');
-        }
-        m_report << "cancel\t" + QDialogButtonBox(QDialogButtonBox::Cancel)
-                                     .button(QDialogButtonBox::Cancel)
-                                     ->text();
-        QFile out(qEnvironmentVariable("PORONBO_SMOKE_REPORT"));
-        if (!out.open(QIODevice::WriteOnly) || out.write(m_report.join('\n').toUtf8()) < 0)
-            qFatal("cannot write the report");
-        QApplication::quit();
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_started;
-    QStringList m_report;
-    bool m_clicked = false;
-};
-
 class SmokePlugin : public QGenericPlugin
 {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "smokeplugin.json")
 
 public:
-    QObject *create(const QString &, const QString &) override { return new SmokeDriver; }
+    QObject *create(const QString &, const QString &) override
+    {
+        auto *timer = new QTimer;
+        const QDeadlineTimer patience(10000);
+        const int wanted = qEnvironmentVariableIntValue("PORONBO_SMOKE_ROWS");
+        // Ticks go on while 作成 runs, to answer its messages.
+        connect(
+            timer, &QTimer::timeout, timer, [=, report = QStringList(), clicked = false]() mutable {
+                QWidget *window = nullptr;
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                        report << "message\t" + box->text().replace('\n', ' ');
+                        box->done(0);
+                    }
+                    if (w->objectName() == "frmMain" && w->isVisible())
+                        window = w;
+                }
+                const auto *list = window ? window->findChild<QTableView *>("lvMakeList") : nullptr;
+                if (clicked || !list ||
+                    (list->model()->rowCount() < wanted && !patience.hasExpired()))
+                    return;
+                clicked = true;
+                window->findChild<QPushButton *>("cmdMake")->click();
+                const QAbstractItemModel *rows = list->model();
+                for (int r = 0; r < rows->rowCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < 3; ++c)
+                        cells << rows->index(r, c).data().toString();
+                    report << cells.join('\t');
+                }
+                const QDialogButtonBox cancel(QDialogButtonBox::Cancel);
+                report << "cancel\t" + cancel.button(QDialogButtonBox::Cancel)->text();
+                QFile out(qEnvironmentVariable("PORONBO_SMOKE_REPORT"));
+                if (!out.open(QIODevice::WriteOnly) || out.write(report.join('\n').toUtf8()) < 0)
+                    qFatal("cannot write the report");
+                QApplication::quit();
+            });
+        timer->start(20);
+        return timer;
+    }
 };
 
 #include "smokeplugin.moc"

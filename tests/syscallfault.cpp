@@ -1,61 +1,34 @@
 #include "syscallfault.h"
 
-#ifdef Q_OS_LINUX
 #include <QByteArrayList>
-#include <QList>
-#include <algorithm>
+#include <QHash>
 #include <cerrno>
+
+#ifdef Q_OS_LINUX
 #include <cstdarg>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
-namespace
-{
-
-enum Call { Open, Read, Write, Fstat, Fchmod, Fsync, Close, Rename, Calls };
 constexpr int Short = -1, Fifo = -2;
-
-struct Fault {
-    Call call;
-    int nth;  // counted from the plan's start
-    int what; // errno, Short or Fifo
-    bool met = false;
-};
-QList<Fault> faults;
-int counts[Calls] = {};
-
-// What this call should do: 0 to work as usual.
-int next(Call call)
-{
-    const int n = ++counts[call];
-    const auto f = std::find_if(faults.begin(), faults.end(),
-                                [&](const Fault &f) { return f.call == call && f.nth == n; });
-    return f == faults.end() ? 0 : (f->met = true, f->what);
-}
-
-int fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
-} // namespace
+static QHash<QByteArray, int> counts, faults; // "call#n" (n from the plan's start) to what
 
 SyscallFaults::SyscallFaults(const QByteArray &plan)
 {
     static const QByteArrayList calls{"open",   "read",  "write", "fstat",
                                       "fchmod", "fsync", "close", "rename"};
-    static const QByteArrayList whats{"ENOSPC", "EIO",   "EINTR", "EACCES", "EPERM",
-                                      "EEXIST", "EXDEV", "short", "fifo"};
-    static const int values[] = {ENOSPC, EIO, EINTR, EACCES, EPERM, EEXIST, EXDEV, Short, Fifo};
+    static const QHash<QByteArray, int> whats{
+        {"ENOSPC", ENOSPC}, {"EIO", EIO},     {"EINTR", EINTR},
+        {"EACCES", EACCES}, {"EPERM", EPERM}, {"EEXIST", EEXIST},
+        {"EXDEV", EXDEV},   {"short", Short}, {"fifo", Fifo}};
     faults.clear();
-    std::fill(std::begin(counts), std::end(counts), 0);
+    counts.clear();
     for (const QByteArray &item : plan.split(' ')) {
         const QByteArrayList parts = QByteArray(item).replace('=', '#').split('#'); // call n what
-        const qsizetype call = calls.indexOf(parts.value(0)), what = whats.indexOf(parts.value(2));
-        if (parts.size() == 3 && call >= 0 && what >= 0)
-            faults.append({Call(call), parts[1].toInt(), values[what]});
+        const QByteArray call = parts.value(0) + '#' + QByteArray::number(parts.value(1).toInt());
+        if (parts.size() == 3 && calls.contains(parts[0]) && whats.contains(parts[2]))
+            faults.insert(call, whats[parts[2]]);
         else if (!item.isEmpty())
             qFatal("bad fault plan item %s", item.constData());
     }
@@ -68,31 +41,44 @@ SyscallFaults::~SyscallFaults()
 
 bool SyscallFaults::allMet() const
 {
-    return std::all_of(faults.cbegin(), faults.cend(), [](const Fault &f) { return f.met; });
+    return faults.isEmpty();
+}
+
+#ifdef Q_OS_LINUX
+// What this call should do: 0 to work as usual, else an errno, Short or Fifo.
+static int next(const char *call)
+{
+    return faults.take(call + ('#' + QByteArray::number(++counts[call])));
+}
+
+static int fail(int error)
+{
+    errno = error;
+    return -1;
 }
 
 // The wrappers: an armed fault fails the call (or shortens it); else the call is made.
 extern "C" {
-#define PASS(call, Result, name, Params, args)                                                     \
+#define PASS(Result, name, Params, args)                                                           \
     Result __real_##name Params;                                                                   \
     Result __wrap_##name Params                                                                    \
     {                                                                                              \
-        const int what = next(call);                                                               \
+        const int what = next(#name);                                                              \
         return what > 0 ? fail(what) : __real_##name args;                                         \
     }
-PASS(Fstat, int, fstat, (int fd, struct stat *st), (fd, st))
-PASS(Fchmod, int, fchmod, (int fd, mode_t mode), (fd, mode))
-PASS(Fsync, int, fsync, (int fd), (fd))
-PASS(Rename, int, rename, (const char *from, const char *to), (from, to))
-PASS(Read, ssize_t, read, (int fd, void *data, size_t size),
+PASS(int, fstat, (int fd, struct stat *st), (fd, st))
+PASS(int, fchmod, (int fd, mode_t mode), (fd, mode))
+PASS(int, fsync, (int fd), (fd))
+PASS(int, rename, (const char *from, const char *to), (from, to))
+PASS(ssize_t, read, (int fd, void *data, size_t size),
      (fd, data, what == Short ? (size + 1) / 2 : size))
-PASS(Write, ssize_t, write, (int fd, const void *data, size_t size),
+PASS(ssize_t, write, (int fd, const void *data, size_t size),
      (fd, data, what == Short ? (size + 1) / 2 : size))
 
 int __real_close(int fd);
 int __wrap_close(int fd)
 {
-    const int what = next(Close);
+    const int what = next("close");
     const int result = __real_close(fd);
     return what > 0 ? fail(what) : result;
 }
@@ -104,7 +90,7 @@ int __wrap_open(const char *path, int flags, ...)
     va_start(args, flags);
     const mode_t mode = flags & (O_CREAT | O_TMPFILE) ? va_arg(args, mode_t) : 0;
     va_end(args);
-    const int what = next(Open);
+    const int what = next("open");
     if (what == Fifo && (::unlink(path) != 0 || ::mkfifo(path, 0600) != 0))
         qFatal("cannot put a FIFO at %s", path);
     return what > 0 ? fail(what) : __real_open(path, flags, mode);

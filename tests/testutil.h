@@ -19,9 +19,7 @@ inline QString makeFile(const QString &path, qint64 size = 1, const QByteArray &
         ok = f.write(content.repeated(int(size / qMax(1, int(content.size())) + 1)).left(size)) ==
              size;
     if (ok && mtime.isValid())
-        ok = f.flush();
-    if (ok && mtime.isValid())
-        ok = f.setFileTime(mtime, QFileDevice::FileModificationTime);
+        ok = f.flush() && f.setFileTime(mtime, QFileDevice::FileModificationTime);
     if (!ok)
         qFatal("cannot write %s", qPrintable(path));
     return QDir::toNativeSeparators(path);

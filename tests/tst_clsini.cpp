@@ -127,8 +127,7 @@ private slots:
         const auto mode = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
         QVERIFY(!readOnly || QFile::setPermissions(path(name), mode));
         const bool put = i.PutIni(section, key, value);
-        if (readOnly) // so that the next row may remove it
-            QFile::setPermissions(path(name), mode | QFile::WriteOwner | QFile::WriteUser);
+        QFile::setPermissions(path("put.ini"), mode | QFile::WriteOwner); // the next row removes it
         QCOMPARE(put, !after.isEmpty());
         QVERIFY(!readOnly || i.LastError() == "設定ファイルは読み取り専用です。");
         QCOMPARE(i.LastError().isEmpty(), !after.isEmpty());
@@ -199,11 +198,8 @@ private slots:
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         const QFile::Permissions mode = QFileInfo(name).permissions(),
                                  open = QFile::permissions(dir.path());
-        const auto entries = [&] {
-            return QDir(dir.path())
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        };
-        const QStringList before = entries();
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        const QStringList before = QDir(dir.path()).entryList(all);
         if (kind == "locked folder")
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
 
@@ -218,7 +214,7 @@ private slots:
             QCOMPARE(i.LastError(), systemReason(error));
         QCOMPARE(saved, error == 0);
         QCOMPARE(i.LastError().isEmpty(), saved);
-        QCOMPARE(entries(), before); // no temporary file left behind
+        QCOMPARE(QDir(dir.path()).entryList(all), before); // no temporary file left behind
         QCOMPARE(QFileInfo(name).isSymLink(), kind.contains("link"));
         QVERIFY(!regular || QFileInfo(name).permissions() == mode);
         QVERIFY(!regular ||

@@ -1,6 +1,3 @@
-// The built programs started as a user starts them: poronbo with files after "--" (driven
-// by the smokeplugin), its --help and --version, and poronbo-info on the dummies it made.
-
 #include "testutil.h"
 #include "version.h"
 
@@ -20,10 +17,7 @@ class TestPrograms : public QObject
     Q_OBJECT
 
     // A built program: the test programs are built one folder below the others.
-    static QString built(const QString &name)
-    {
-        return QCoreApplication::applicationDirPath() + "/../" + name;
-    }
+    static QString built(const char *name) { return qApp->applicationDirPath() + "/../" + name; }
     // Runs program in folder; its exit status, standard output and standard error.
     static QStringList run(const QString &program, const QStringList &args,
                            const QProcessEnvironment &env, const QString &folder = {},
@@ -32,8 +26,7 @@ class TestPrograms : public QObject
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(folder);
-        if (!output.isEmpty())
-            p.setStandardOutputFile(output);
+        p.setStandardOutputFile(output); // none when empty
         p.start(program, args);
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
             return {"did not end"};
@@ -49,9 +42,8 @@ private slots:
         env.insert("QT_QPA_PLATFORM", "no-such-platform");
         const QStringList help = run(built("poronbo"), {"x", "--help"}, env);
         QCOMPARE(help.value(0) + help.value(2), "0");
-        QVERIFY2(help[1].startsWith("Usage: ") && help[1].contains("[--] [FILE...]") &&
-                     help[1].contains("Opens the window and adds the files as if dropped on it."),
-                 qPrintable(help[1]));
+        QVERIFY(help[1].startsWith("Usage: ") && help[1].contains("[--] [FILE...]") &&
+                help[1].contains("Opens the window and adds the files as if dropped on it."));
         QCOMPARE(run(built("poronbo"), {"--version", "--help"}, env),
                  QStringList({"0", "poronbo " PORONBO_VERSION_TEXT "\n", ""}));
     }
