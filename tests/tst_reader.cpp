@@ -104,6 +104,9 @@ private slots:
         }
         for (const char *odd : {"", ".", ".."})
             names.removeAll(odd);
+#ifdef Q_OS_WIN
+        names.removeIf([](const QString &n) { return n.endsWith(u'.'); }); // no such file here
+#endif
         readsBack(files(names, {0, 5, 1005}), {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"});
         readsBack(files({"a.b"}, {1234, 1234567, Big * 1000 + 7}),
                   QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,

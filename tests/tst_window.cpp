@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(frmMain::defaultIniName(),
                  QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/PORONBO.INI"));
         click("cmdMake");
-        QVERIFY(readFile(ini()).contains("\nSIZEADD=" + QByteArray::number(saved) + "\n"));
+        const QByteArray line = "\nSIZEADD=" + QByteArray::number(saved) + "\n";
+        QVERIFY(readFile(ini()).contains(same ? newFileLines(line) : line));
     }
 
     void dropTargets_data()
@@ -428,9 +429,11 @@ private slots:
     // Qt's dialogs and menus speak Japanese on a Japanese system.
     void qtTranslations()
     {
+#ifndef Q_OS_WIN // where they are deployed beside the executable, as in the build folder
         if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
                                "/qtbase_ja.qm"))
             QSKIP("Qt's Japanese translations are not installed");
+#endif
         QVERIFY(!installQtTranslations(*qApp, QLocale::c()));
         QVERIFY(installQtTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan)));
         QFileDialog dialog;
