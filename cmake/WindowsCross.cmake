@@ -41,10 +41,23 @@ install(FILES ${PORONBO_QTBASE_JA} DESTINATION ${CMAKE_INSTALL_BINDIR}/translati
 file(COPY ${PORONBO_QTBASE_JA} DESTINATION ${PROJECT_BINARY_DIR}/tests/translations)
 
 
+# The tests' Wine runs as a Japanese Windows (ANSI code page 932): Wine takes its locale
+# from the Linux one, made here from glibc's sources (Debian's locales) when the system
+# has none.
+set(locale_dir ${PROJECT_BINARY_DIR}/locale)
+if(NOT EXISTS ${locale_dir}/ja_JP.UTF-8/LC_CTYPE)
+    execute_process(COMMAND localedef -i ja_JP -f UTF-8 ${locale_dir}/ja_JP.UTF-8
+                    RESULT_VARIABLE failed OUTPUT_QUIET)
+    if(failed)
+        message(FATAL_ERROR "localedef could not make ja_JP.UTF-8: install Debian's locales")
+    endif()
+endif()
+
 # Where the tests' Wine finds the DLLs (scripts/wine-run), and its prefix of its own in the
 # build folder.
 get_target_property(qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(qt_bin_dir "${qt_core_dll}" DIRECTORY)
 list(JOIN mingw_runtime_dirs ":" dll_path)
-set(PORONBO_TEST_ENVIRONMENT "WINEPREFIX=${PROJECT_BINARY_DIR}/wine"
+set(PORONBO_TEST_ENVIRONMENT "LANG=ja_JP.UTF-8" "LOCPATH=${locale_dir}" "LC_ALL="
+                             "WINEPREFIX=${PROJECT_BINARY_DIR}/wine"
                              "PORONBO_WINE_DLL_PATH=${dll_path}:${qt_bin_dir}")
