@@ -61,3 +61,10 @@ list(JOIN mingw_runtime_dirs ":" dll_path)
 set(PORONBO_TEST_ENVIRONMENT "LANG=ja_JP.UTF-8" "LOCPATH=${locale_dir}" "LC_ALL="
                              "WINEPREFIX=${PROJECT_BINARY_DIR}/wine"
                              "PORONBO_WINE_DLL_PATH=${dll_path}:${qt_bin_dir}")
+# The same for scripts (scripts/screenshot-windows): . build-windows/wine-env.sh
+set(lines "# The tests' Wine environment; run programs with scripts/wine-run.\n")
+foreach(assignment IN LISTS PORONBO_TEST_ENVIRONMENT)
+    string(REGEX REPLACE "^([^=]*)=(.*)$" "export \\1='\\2'\n" line "${assignment}")
+    string(APPEND lines "${line}")
+endforeach()
+file(WRITE ${PROJECT_BINARY_DIR}/wine-env.sh "${lines}")
