@@ -18,8 +18,8 @@
 #include <qt_windows.h>
 #endif
 
-// The first 8 bytes of every record (version 0.1.1), and the result standing for a FileError.
-static const QByteArray kHead = "*PBX" + QByteArray::fromHex("00000101");
+// The first 8 bytes of every record (version 0.2.0), and the result standing for a FileError.
+static const QByteArray kHead = "*PBX" + QByteArray::fromHex("00000200");
 constexpr int kThrows = 1;
 
 class TestDummy : public QObject

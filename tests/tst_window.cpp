@@ -103,7 +103,10 @@ private slots:
         const bool same = settings.isEmpty();
         if (!same)
             open("[SYSTEM]\nOUTPATH=C:\\o\nOUTPOS=" + settings + "\n");
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("ポロンボ  Ver 0.11"));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("ポロンボ  Ver 0.20"));
+        QCOMPARE(m_window->windowIcon().availableSizes(),
+                 QList<QSize>(
+                     {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
         QCOMPARE(child<QRadioButton>("optOutPath_0")->isChecked(), same);
         QCOMPARE(child<QRadioButton>("optOutPath_1")->isChecked(), !same);
         QCOMPARE(child<QLineEdit>("txtOutPath")->text(), same ? "" : "C:\\o");

@@ -129,7 +129,11 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     };
 
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/poronbo.xpm")));
+    Q_INIT_RESOURCE(poronbo); // from the static library: linked only when named
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/poronbo-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     setAcceptDrops(true);
     QFont font;
     font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
