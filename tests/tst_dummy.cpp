@@ -107,7 +107,7 @@ private slots:
         const DWORD n = GetModuleFileNameW(nullptr, module, DWORD(std::size(module)));
         QVERIFY(n > 0 && n < std::size(module));
         const QString exe = QString::fromWCharArray(module, int(n));
-        QCOMPARE(executableFolder(), exe.first(exe.lastIndexOf(u'\\')));
+        QCOMPARE(::executableFolder(), exe.first(exe.lastIndexOf(u'\\')));
 #endif
     }
 
