@@ -152,6 +152,11 @@ private slots:
         QFETCH(QString, dummy);
         QFETCH(int, result);
         QFETCH(int, sizeLimit);
+#ifdef Q_OS_WIN
+        if (underWine() && QTest::currentDataTag() == QByteArray("name too long"))
+            QSKIP("Wine cuts a name at 255 bytes of UTF-8 and makes that file (256 × 名 gave an "
+                  "85-character dummy); Windows refuses a name over 255 UTF-16 units");
+#endif
         const QTemporaryDir tmp;
         const QDir d(tmp.path());
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };

@@ -188,7 +188,7 @@ private slots:
                         QLocale(QLocale::German));
         for (int r = 1; r <= list.count(); ++r) {
             const MakeItem &row = list.item(r);
-            dummies << out + "/" + row.FileName;
+            dummies << QDir::toNativeSeparators(out + "/" + row.FileName);
             QCOMPARE(MakeDummy(row.Tag, dummies.last(), row.InitialLen, row.SizeAdd), 0);
         }
         dummies << makeFile(out + "/notes.txt", 3); // not a dummy
@@ -201,8 +201,14 @@ private slots:
             const bool ok = p.waitForFinished() && p.exitCode() == status;
             return ok ? QString::fromUtf8(p.readAllStandardOutput()) : p.readAllStandardError();
         };
+        // Paths with native separators, lines as text output ends them on this platform.
+#ifdef Q_OS_WIN
+        const QString eol = "\r\n";
+#else
+        const QString eol = "\n";
+#endif
         const QStringList lines =
-            run(QStringList{"--json", "--check", src} + dummies, 1).split('\n');
+            run(QStringList{"--json", "--check", src} + dummies, 1).split(eol);
         QCOMPARE(lines.size(), 4);
         const QString json =
             "{\"dummy\":\"%1\",\"source_name\":\"%2\",\"size\":%3,\"source\":\"%4\",\"check\":%5,"
@@ -211,15 +217,19 @@ private slots:
         const QStringList checks{"\"matches\"", "\"missing\"",
                                  "\"differs\",\"differs\":[\"size\",\"time\"]"};
         const auto object = [](const QString &t) { return QJsonDocument::fromJson(t.toUtf8()); };
+        const auto escaped = [](QString path) { return path.replace('\\', "\\\\"); };
         for (int i = 0; i < 3; ++i)
             QCOMPARE(object(lines[i]),
-                     object(json.arg(dummies[i], names[i], QString::number(sizes[i]),
-                                     src + "/" + names[i], checks[i])));
+                     object(json.arg(escaped(dummies[i]), names[i], QString::number(sizes[i]),
+                                     escaped(QDir::toNativeSeparators(src + "/" + names[i])),
+                                     checks[i])));
 
         // --check followed by a dummy: each dummy's own folder.
         QCOMPARE(run({"--check", dummies[0]}, 0),
-                 dummies[0] + "\treport.txt\t1234\t2023-11-05 12:34:56\t" PORONBO_VERSION_TEXT
-                              "\t2\t1\tmissing\n");
+                 dummies[0] +
+                     "\treport.txt\t1234\t2023-11-05 12:34:56\t" PORONBO_VERSION_TEXT
+                     "\t2\t1\tmissing" +
+                     eol);
         QCOMPARE(run({"--check", tmp.filePath("nowhere"), dummies[0]}, 2), "");
         QCOMPARE(run({"--json"}, 2), "");
 #ifdef Q_OS_LINUX
