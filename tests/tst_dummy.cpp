@@ -21,6 +21,8 @@
 // The first 8 bytes of every record (version 0.2.0), and the result standing for a FileError.
 static const QByteArray kHead = "*PBX" + QByteArray::fromHex("00000200");
 constexpr int kThrows = 1;
+// A folder whose files' paths pass Windows' old limit of 260 characters.
+static const QString kLongFolder = QString(120, u'l') + "/" + QString(120, u'm');
 
 class TestDummy : public QObject
 {
@@ -123,9 +125,13 @@ private slots:
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
+        row("source past 260 characters", kLongFolder + "/src.txt", "out.txt", 0);
         row("source missing", "nosuch.txt", "out.txt", -1);
         row("source hidden", ".hidden.txt", "out.txt", -1);
         row("source is a folder", "sub", "out.txt", -1);
+#ifdef Q_OS_WIN
+        row("source is a system file", "system.txt", "out.txt", -1);
+#endif
         row("wildcard is literal", "src*.txt", "out.txt", -1);
         row("folder missing", "src.txt", "nosub/out.txt", -2);
         row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1);
@@ -162,7 +168,11 @@ private slots:
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
+        makeFile(p(kLongFolder + "/src.txt"), 7, "src.txt",
+                 QDateTime({2021, 11, 22}, {23, 58, 59}));
 #ifdef Q_OS_WIN
+        QVERIFY(SetFileAttributesW(makeFile(p("system.txt")).toStdWString().c_str(),
+                                   FILE_ATTRIBUTE_SYSTEM));
         // A dot name is not hidden by itself here, and QFile::link makes a .lnk shortcut: a
         // file of its own, with its own size and time.
         QVERIFY(SetFileAttributesW(p(".hidden.txt").toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
