@@ -17,8 +17,10 @@ class TestWindow : public QObject
 
     using Messages = QList<QPair<QMessageBox::Icon, QString>>;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_config;
     std::unique_ptr<frmMain> m_window;
     Messages m_messages;
+    QStringList m_starts;
     int m_progressShown = 0;
 
     template <class W = QWidget> W *child(const char *name) const
@@ -72,13 +74,58 @@ class TestWindow : public QObject
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     }
     QStringList column(MakeColumn c) const { return ::column(m_window->makeList(), c); }
+    // Adds files the way named: a drop; Ctrl+O or the menu entry, with Qt's file dialog
+    // answered; Ctrl+V or the menu entry, with the files on the clipboard as a URL list or
+    // in GNOME's form. m_starts gets the folder each dialog started in.
+    void add(const QString &way, const QStringList &paths)
+    {
+        auto *list = child<QTableView>("lvMakeList");
+        if (way == "drop")
+            return drop(list->viewport(), paths);
+        m_window->activateWindow(); // as it is again once a dialog has closed
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QList<QUrl> urls;
+        QString names;
+        QByteArray gnome = "copy";
+        for (const QString &p : paths) {
+            urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
+            names += '"' + urls.last().toLocalFile() + "\" ";
+            gnome += "\n" + urls.last().toEncoded();
+        }
+        if (way.contains("O") || way.contains("追加")) {
+            QTimer::singleShot(0, m_window.get(), [this, names] {
+                auto *dialog = m_window->findChild<QFileDialog *>();
+                if (!dialog)
+                    return;
+                m_starts << (dialog->fileMode() == QFileDialog::ExistingFiles
+                                 ? QDir::toNativeSeparators(dialog->directory().path())
+                                 : "other mode");
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(names);
+                static_cast<QDialog *>(dialog)->accept();
+            });
+        } else {
+            auto *data = new QMimeData;
+            if (way.contains("gnome"))
+                data->setData("x-special/gnome-copied-files", gnome);
+            else
+                data->setUrls(urls);
+            QGuiApplication::clipboard()->setMimeData(data);
+        }
+        if (way.startsWith("menu"))
+            list->actions()[way.contains("追加") ? 0 : 1]->trigger();
+        else
+            QTest::keyClick(list, way.contains("O") ? Qt::Key_O : Qt::Key_V, Qt::ControlModifier);
+    }
 
 private slots:
+    // Qt's file dialog keeps its state in a folder of the tests' own, not the user's.
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
     // Each test starts with a fresh window on an empty folder.
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_messages.clear();
+        m_starts.clear();
         m_progressShown = 0;
         open();
     }
@@ -152,6 +199,117 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    void addWithoutMouse_data()
+    {
+        QTest::addColumn<QString>("way");
+        for (const char *way : {"drop", "Ctrl+O", "menu ファイルを追加...", "Ctrl+V",
+                                "Ctrl+V gnome", "menu 貼り付け gnome"})
+            QTest::newRow(way) << QString(way);
+    }
+
+    // Every way of adding gives what a drop gives: messages, rows, order, duplicates.
+    void addWithoutMouse()
+    {
+        QFETCH(QString, way);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        child("lvMakeList")->setFocus();
+        setOptions(false, {});
+        add(way, {file("x.txt")});
+        setOptions(true, {});
+        add(way, {file("z.txt"), file("y"), m_dir->filePath("x.txt")});
+        add(way, {file("w"), file("y")});
+        QCOMPARE(column(MakeColumn::FILE_NAME),
+                 QStringList({"__退避__z.txt", "__退避__y", "__退避__x.txt", "__退避__w"}));
+        QCOMPARE(m_messages, Messages({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
+        const QString home = QDir::toNativeSeparators(QDir::homePath());
+        QCOMPARE(m_starts, way.contains("O") || way.contains("追加")
+                               ? QStringList({home, home, QDir::toNativeSeparators(m_dir->path())})
+                               : QStringList());
+    }
+
+    void clipboard_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("content"); // <f> is the URL of an existing file
+        QTest::addColumn<bool>("taken");
+        const auto row = [](const char *tag, const char *format, const char *content, bool taken) {
+            QTest::newRow(tag) << QByteArray(format) << QByteArray(content) << taken;
+        };
+        row("URL list", "text/uri-list", "<f>\r\n", true);
+        row("web URL", "text/uri-list", "https://example.org/f\r\n", false);
+        row("GNOME cut", "x-special/gnome-copied-files", "cut\n<f>", true);
+        row("GNOME, no file", "x-special/gnome-copied-files", "copy\n", false);
+        row("a path as text", "text/plain", "<p>", false);
+        row("a URL as text", "text/plain", "<f>", false);
+    }
+
+    // Only a file manager's file list is pasted; anything else greys the entry and is
+    // ignored without a message.
+    void clipboard()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        const QString f = file("f.txt");
+        auto *data = new QMimeData;
+        data->setData(
+            format,
+            content.replace("<f>", QUrl::fromLocalFile(f).toEncoded()).replace("<p>", f.toUtf8()));
+        QGuiApplication::clipboard()->setMimeData(data);
+        QCOMPARE(child<QAction>("mnuPaste")->isEnabled(), taken);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(child("lvMakeList"), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(column(MakeColumn::FILE_NAME),
+                 taken ? QStringList("__退避__f.txt") : QStringList());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // Every control has its role and a name a screen reader speaks ("+": a description
+    // too); Tab reaches each in reading order, arrows move between the option buttons.
+    void accessibility()
+    {
+        drop(m_window.get(), {file("r")});
+        const QMetaEnum roles = QMetaEnum::fromType<QAccessible::Role>();
+        QList<QAccessibleInterface *> nodes{QAccessible::queryAccessibleInterface(m_window.get())};
+        QStringList seen;
+        while (!nodes.isEmpty()) {
+            QAccessibleInterface *n = nodes.takeFirst();
+            seen << QString("%1 %2 %3%4")
+                        .arg(n->object()->objectName(), roles.valueToKey(n->role()),
+                             n->text(QAccessible::Name),
+                             n->text(QAccessible::Description).isEmpty() ? "" : " +");
+            for (int i = 0; i < n->childCount() && n->role() != QAccessible::Table; ++i)
+                nodes << n->child(i);
+        }
+        seen.sort();
+        QCOMPARE(seen, QStringList({"Label1 StaticText 頭文字",
+                                    "Label2 StaticText ファイルをドロップして下さい。",
+                                    "Picture1 Grouping ファイルのドロップ先 +",
+                                    "chkSize CheckBox ファイル名にサイズを付ける",
+                                    "cmdClear Button リストクリア +", "cmdMake Button 作成 +",
+                                    "cmd_Ref Button 参照 +", "frmMain Window " + frmMain::title(),
+                                    "lvMakeList Table 作成するダミーファイルの一覧",
+                                    "optOutPath_0 RadioButton 同じ場所に作成",
+                                    "optOutPath_1 RadioButton 作成場所を指定する",
+                                    "txtInitial EditableText 頭文字",
+                                    "txtOutPath EditableText 作成場所"}));
+
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        child("optOutPath_0")->setFocus();
+        auto *list = child<QTableView>("lvMakeList");
+        list->setCurrentIndex({});
+        QStringList order; // the option buttons are one stop
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(order.join(' '),
+                 "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList optOutPath_0");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY(child<QRadioButton>("optOutPath_1")->isChecked());
+    }
+
     // Create makes the dummies, then saves the options, making the settings folder first.
     void createMakesAndSaves()
     {
@@ -194,10 +352,11 @@ private slots:
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
         drop(m_window.get(), {src[3], src[2]});
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5 r4");
-        const QList<QAction *> menu = list->actions();
-        QCOMPARE(menu.size(), 2);
-        QCOMPARE(menu[0]->text() + " " + menu[1]->text(), "選択した行を削除 リストクリア");
-        menu[1]->trigger();
+        QStringList menu;
+        for (const QAction *a : list->actions())
+            menu << a->text();
+        QCOMPARE(menu.join(" "), "ファイルを追加... 貼り付け  選択した行を削除 リストクリア");
+        list->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }
 
@@ -369,7 +528,7 @@ private slots:
         QCOMPARE(child("lvMakeList")->geometry(), QRect(QPoint(8, 88), list));
     }
 
-    // During long work no row is removed and drops wait until it has ended. Cancel stops
+    // During long work nothing is removed or pasted; drops wait until it has ended. Cancel stops
     // Create after the file in hand and still saves the options; an intake keeps what it took.
     void cancelAndDropDuringWork()
     {
@@ -379,11 +538,16 @@ private slots:
         drop(m_window.get(), paths);
         m_window->setProgressDelay(0);
         const QString late = file("late.txt");
+        auto *pasted = new QMimeData;
+        pasted->setUrls({QUrl::fromLocalFile(file("pasted"))});
+        QGuiApplication::clipboard()->setMimeData(pasted);
         int rowsDuringWork = -1;
         m_window->setOnProgress([&](QProgressDialog &dialog) {
             QCOMPARE(dialog.windowModality(), Qt::WindowModal);
-            if (rowsDuringWork < 0)
+            if (rowsDuringWork < 0) {
                 drop(child<QTableView>("lvMakeList")->viewport(), {late});
+                child<QAction>("mnuPaste")->trigger();
+            }
             child<QTableView>("lvMakeList")->selectAll();
             child<QAction>("mnuRemoveRows")->trigger();
             rowsDuringWork = m_window->makeList().count();

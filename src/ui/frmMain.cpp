@@ -8,10 +8,12 @@
 #include "settings/IniLocation.h"
 #include "version.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -63,15 +65,12 @@ template <class W> W *place(W *widget, const char *name, QRect geometry)
     return widget;
 }
 
-// The local files a drop carries, in its order, with native separators, from
-// element 1 on. A URL whose path holds NUL names no file and is passed over.
-QStringList localFiles(const QMimeData *data)
+// The local files among urls, in their order, with native separators. A URL whose path
+// holds NUL names no file and is passed over.
+QStringList localFiles(const QList<QUrl> &urls)
 {
-    QStringList paths{QString()};
-    if (!data || !data->hasUrls())
-        return paths;
-    const QList<QUrl> urls = data->urls();
-    paths.reserve(urls.size() + 1);
+    QStringList paths;
+    paths.reserve(urls.size());
     for (const QUrl &url : urls) {
         if (url.isLocalFile()) {
             const QString path = decodeFileUrl(url);
@@ -80,6 +79,39 @@ QStringList localFiles(const QMimeData *data)
         }
     }
     return paths;
+}
+
+QStringList localFiles(const QMimeData *data)
+{
+    return data && data->hasUrls() ? localFiles(data->urls()) : QStringList();
+}
+
+// The files a file manager put on the clipboard: its URL list, else GNOME's form ("copy"
+// or "cut", then a URL a line). Cut files are only read, as copied ones are. Text is no
+// file list.
+QStringList clipboardFiles()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    QStringList paths = localFiles(data);
+    const QString gnome = QStringLiteral("x-special/gnome-copied-files");
+    if (paths.isEmpty() && data && data->hasFormat(gnome)) {
+        const QList<QByteArray> lines = data->data(gnome).split('\n');
+        QList<QUrl> urls;
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            urls << QUrl::fromEncoded(lines[i].trimmed(), QUrl::StrictMode);
+        paths = localFiles(urls);
+    }
+    return paths;
+}
+
+// The folder of a file's path, a root folder with its separator.
+QString folderOf(const QString &path)
+{
+    const qsizetype cut = path.lastIndexOf(QDir::separator());
+    if (cut < 0)
+        return QString();
+    const QString folder = path.left(cut);
+    return folder.isEmpty() || folder.endsWith(QLatin1Char(':')) ? path.left(cut + 1) : folder;
 }
 
 bool hasLocalFile(const QMimeData *data)
@@ -102,6 +134,18 @@ int textRowHeight(const QAbstractItemView &view)
     return view.style()
         ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &view)
         .height();
+}
+
+// Roles Qt's own interfaces do not give: the window is a window, not a bare client area,
+// and the hint panel a group of its own, not a border.
+QAccessibleInterface *accessibleWithRole(const QString &key, QObject *object)
+{
+    if (key == QLatin1String("frmMain"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    if (key == QLatin1String("QFrame") && object->objectName() == QLatin1String("Picture1") &&
+        qobject_cast<frmMain *>(object->parent()))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Grouping);
+    return nullptr;
 }
 
 // Shows the wait cursor while it lives.
@@ -182,13 +226,22 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->setModel(&m_list);
     lvMakeList->viewport()->setAcceptDrops(true);
     lvMakeList->viewport()->installEventFilter(this);
+    lvMakeList->installEventFilter(this);
+    auto *mnuAddFiles = new QAction(QStringLiteral("ファイルを追加..."), lvMakeList);
+    mnuAddFiles->setObjectName(QStringLiteral("mnuAddFiles"));
+    mnuAddFiles->setShortcut(QKeySequence::Open);
+    mnuPaste = new QAction(QStringLiteral("貼り付け"), lvMakeList);
+    mnuPaste->setObjectName(QStringLiteral("mnuPaste"));
+    mnuPaste->setShortcut(QKeySequence::Paste); // a text box with focus pastes its own way
+    auto *separator = new QAction(lvMakeList);
+    separator->setSeparator(true);
     auto *mnuRemoveRows = new QAction(QStringLiteral("選択した行を削除"), lvMakeList);
     mnuRemoveRows->setObjectName(QStringLiteral("mnuRemoveRows"));
     mnuRemoveRows->setShortcut(QKeySequence::Delete);
     mnuRemoveRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     auto *mnuClear = new QAction(QStringLiteral("リストクリア"), lvMakeList);
     mnuClear->setObjectName(QStringLiteral("mnuClear"));
-    lvMakeList->addActions({mnuRemoveRows, mnuClear});
+    lvMakeList->addActions({mnuAddFiles, mnuPaste, separator, mnuRemoveRows, mnuClear});
     lvMakeList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     Picture1 = place(new QFrame(this), "Picture1", twipsRect(540, 1800, 2835, 915));
@@ -218,6 +271,21 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     Label2->installEventFilter(this);
     Picture1->raise();
 
+    // Names for screen readers where no caption gives one; the look stays as it is.
+    static const bool roles = (QAccessible::installFactory(accessibleWithRole), true);
+    Q_UNUSED(roles);
+    optOutPath[1]->setAccessibleName(QStringLiteral("作成場所を指定する"));
+    txtOutPath->setAccessibleName(QStringLiteral("作成場所"));
+    cmd_Ref->setAccessibleDescription(QStringLiteral("作成場所のフォルダを選びます。"));
+    Label1->setBuddy(txtInitial);
+    cmdClear->setAccessibleDescription(QStringLiteral("一覧の行をすべて削除します。"));
+    cmdMake->setAccessibleDescription(
+        QStringLiteral("一覧の各行のダミーファイルを作成し、設定を保存します。"));
+    lvMakeList->setAccessibleName(QStringLiteral("作成するダミーファイルの一覧"));
+    Picture1->setAccessibleName(QStringLiteral("ファイルのドロップ先"));
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "ファイルをドロップするか、Ctrl+O で選ぶか、Ctrl+V で貼り付けて追加します。"));
+
     setTabOrder(optOutPath[0], optOutPath[1]);
     setTabOrder(optOutPath[1], txtOutPath);
     setTabOrder(txtOutPath, cmd_Ref);
@@ -231,6 +299,11 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     connect(cmdClear, &QPushButton::clicked, this,
             [this] { guarded([this] { cmdClear_Click(); }); });
     connect(cmdMake, &QPushButton::clicked, this, [this] { guarded([this] { cmdMake_Click(); }); });
+    connect(mnuAddFiles, &QAction::triggered, this,
+            [this] { guarded([this] { mnuAddFiles_Click(); }); });
+    connect(mnuPaste, &QAction::triggered, this, [this] { guarded([this] { mnuPaste_Click(); }); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &frmMain::updatePaste);
+    updatePaste();
     connect(mnuRemoveRows, &QAction::triggered, this,
             [this] { guarded([this] { mnuRemoveRows_Click(); }); });
     connect(mnuClear, &QAction::triggered, this, [this] { guarded([this] { cmdClear_Click(); }); });
@@ -351,13 +424,14 @@ void frmMain::dragMoveEvent(QDragMoveEvent *event)
 void frmMain::dropEvent(QDropEvent *event)
 {
     const QStringList paths = localFiles(event->mimeData());
-    if (paths.size() < 2)
+    if (paths.isEmpty())
         return; // no local file
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    takeDrop(paths);
+    openFiles(paths);
 }
 
+// Drops, the command line, the file dialog and the clipboard all come in here.
 void frmMain::openFiles(const QStringList &paths)
 {
     if (!paths.isEmpty())
@@ -379,6 +453,14 @@ void frmMain::takeDrop(const QStringList &Paths)
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::ContextMenu: // the list's, by mouse or keyboard
+        updatePaste();
+        return false;
+    case QEvent::FocusIn: // the list's
+        if (const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            showCurrentRow();
+        return false;
     case QEvent::DragEnter:
         dragEnterEvent(static_cast<QDragEnterEvent *>(event));
         return true;
@@ -403,6 +485,11 @@ void frmMain::takePendingDrops()
 
 void frmMain::AddDroppedFiles(const QStringList &Paths)
 {
+    const int before = m_list.count();
+    const auto noteLastAdded = [&] {
+        if (m_list.count() > before)
+            m_lastSource = m_list.item(m_list.count()).Tag;
+    };
     IntakeResult result;
     try {
         LongWork work(*this, QStringLiteral("ファイルを追加しています"));
@@ -410,8 +497,10 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     } catch (...) {
         Picture1->hide(); // the checks had passed; rows may have been added
         selectFirstRow();
+        noteLastAdded();
         throw;
     }
+    noteLastAdded();
     switch (result.outcome) {
     case IntakeResult::NoOutputFolder:
         tell(QMessageBox::Warning, QStringLiteral("作成場所を指定して下さい。"));
@@ -445,6 +534,39 @@ void frmMain::cmd_Ref_Click()
                         start);
     if (!folder.isEmpty())
         txtOutPath->setText(QDir::toNativeSeparators(folder));
+}
+
+// Qt's dialog for one or more existing files, starting in the folder of the last file
+// added while it is there, else at home.
+void frmMain::mnuAddFiles_Click()
+{
+    const QString last = folderOf(m_lastSource);
+    const FileStat stat = probeFile(last);
+    const QString start = !last.isEmpty() && stat.exists && !stat.isFile
+                              ? last
+                              : QDir::toNativeSeparators(QDir::homePath());
+    QStringList paths;
+    {
+        QFileDialog dialog(this);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setSupportedSchemes({QStringLiteral("file")});
+        dialog.setDirectoryUrl(fileUrl(start));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        paths = localFiles(dialog.selectedUrls());
+    }
+    openFiles(paths);
+}
+
+void frmMain::mnuPaste_Click()
+{
+    openFiles(clipboardFiles());
+}
+
+// The paste entry is greyed while the clipboard holds no file.
+void frmMain::updatePaste()
+{
+    mnuPaste->setEnabled(!clipboardFiles().isEmpty());
 }
 
 void frmMain::cmdClear_Click()
@@ -504,6 +626,17 @@ void frmMain::showOptions(const MakeOptions &o)
     txtInitial->setText(o.Initial);
     chkSize->setTristate(o.SizeCheck == SizeCheckState::Greyed);
     chkSize->setCheckState(toCheckState(o.SizeCheck));
+}
+
+// Reached by the keyboard, the list shows its current row, the first when it has none.
+void frmMain::showCurrentRow()
+{
+    if (m_list.count() == 0)
+        return;
+    if (!lvMakeList->currentIndex().isValid())
+        lvMakeList->selectionModel()->setCurrentIndex(m_list.index(0, 0),
+                                                      QItemSelectionModel::NoUpdate);
+    lvMakeList->scrollTo(lvMakeList->currentIndex());
 }
 
 void frmMain::selectFirstRow()

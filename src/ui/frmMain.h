@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QCoreApplication;
@@ -99,6 +100,9 @@ private:
     void cmd_Ref_Click();
     void cmdClear_Click();
     void mnuRemoveRows_Click();
+    void mnuAddFiles_Click();
+    void mnuPaste_Click();
+    void updatePaste();
     void cmdMake_Click();
     void takePendingDrops();
     void takeDrop(const QStringList &Paths);
@@ -106,6 +110,7 @@ private:
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);
     void selectFirstRow();
+    void showCurrentRow();
     void tell(QMessageBox::Icon icon, const QString &text);
     // Runs an event handler; an unexpected error ends it and is shown to the user.
     void guarded(const std::function<void()> &handler);
@@ -114,6 +119,7 @@ private:
     ClsIni m_ini;
     LongWork *m_work = nullptr;
     QList<QStringList> m_pendingDrops; // dropped while work was under way
+    QString m_lastSource;              // the last file added, where the file dialog starts
     int m_progressDelay = 500;
     std::function<void(QProgressDialog &)> m_onProgress;
     MessageBox m_messageBox;
@@ -129,6 +135,7 @@ private:
     QPushButton *cmdClear;
     QPushButton *cmdMake;
     QTableView *lvMakeList;
+    QAction *mnuPaste;
     QFrame *Picture1;
     QLabel *Label2;
 };
