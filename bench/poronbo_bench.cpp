@@ -14,14 +14,17 @@
 #include "makelist/MakeList.h"
 #include "ui/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -562,7 +565,9 @@ double bytesPerRow(qsizetype n)
 struct Large {
     qsizetype rows = 0;
     double bytesPerRow = 0;
-    Cost windowIntake, appendOne, clear, stat, intake;
+    // removeEveryOther through the window (Qt's selection handling included), and
+    // MakeList::remove alone.
+    Cost windowIntake, appendOne, clear, removeEveryOther, coreRemoveEveryOther, stat, intake;
 };
 
 // Sources of a large list: files seen through as many folder links, link by link.
@@ -620,7 +625,6 @@ Large measureLarge(qsizetype rows)
         if (window->makeList().count() != r.rows)
             fail("window intake lost rows");
         r.bytesPerRow = double(residentPeakKb() - before) * 1024.0 / double(r.rows);
-        data.reset();
 
         QList<Cost> appends;
         for (int i = 1; i <= Appends; ++i) {
@@ -640,6 +644,25 @@ Large measureLarge(qsizetype rows)
         if (window->makeList().count() != 0)
             fail("the list was not cleared");
         r.clear = {cleared.wall * 1000.0, cleared.cpu * 1000.0};
+
+        // Delete with every other row selected.
+        dropOn(window.get(), *data);
+        data.reset();
+        auto *view = window->findChild<QTableView *>(QStringLiteral("lvMakeList"));
+        const QAbstractItemModel &model = window->makeList();
+        QItemSelection every;
+        for (int row = 0; row < model.rowCount(); row += 2)
+            every.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
+        view->selectionModel()->select(every, QItemSelectionModel::ClearAndSelect);
+        auto *remove = view->findChild<QAction *>(QStringLiteral("mnuRemoveRows"));
+        const qsizetype kept = r.rows - (r.rows + 1) / 2;
+        const Cost removed = costOf([&] {
+            remove->trigger();
+            QCoreApplication::processEvents();
+        });
+        if (window->makeList().count() != kept)
+            fail("the selected rows were not removed");
+        r.removeEveryOther = {removed.wall * 1000.0, removed.cpu * 1000.0};
     }
 
     // The core intake, against stat over the same paths.
@@ -649,12 +672,19 @@ Large measureLarge(qsizetype rows)
         all.dropped << QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
     MakeList list;
     coreIntake(list, all, r.intake, r.stat);
+    QList<int> everyOther;
+    for (int n = 1; n <= list.count(); n += 2)
+        everyOther << n;
+    const Cost coreRemoved = costOf([&] { list.remove(everyOther); });
+    r.coreRemoveEveryOther = {coreRemoved.wall * 1000.0, coreRemoved.cpu * 1000.0};
     std::fprintf(stderr,
                  "%lld rows, wall/cpu: window intake %.4g/%.4g s, append one %.4g/%.4g ms, "
-                 "clear %.4g/%.4g ms, stat %.4g/%.4g s, core intake %.4g/%.4g s\n",
+                 "clear %.4g/%.4g ms, remove every other %.4g/%.4g ms (core %.4g/%.4g ms), "
+                 "stat %.4g/%.4g s, core intake %.4g/%.4g s\n",
                  qlonglong(r.rows), r.windowIntake.wall, r.windowIntake.cpu, r.appendOne.wall,
-                 r.appendOne.cpu, r.clear.wall, r.clear.cpu, r.stat.wall, r.stat.cpu, r.intake.wall,
-                 r.intake.cpu);
+                 r.appendOne.cpu, r.clear.wall, r.clear.cpu, r.removeEveryOther.wall,
+                 r.removeEveryOther.cpu, r.coreRemoveEveryOther.wall, r.coreRemoveEveryOther.cpu,
+                 r.stat.wall, r.stat.cpu, r.intake.wall, r.intake.cpu);
     return r;
 }
 
@@ -747,6 +777,7 @@ int main(int argc, char *argv[])
         lines("core_intake_1m", large.intake, "s");
         lines("append_one_to_1m", large.appendOne, "ms", "5");
         lines("clear_1m", large.clear, "ms", "100");
+        lines("remove_every_other_1m", large.removeEveryOther, "ms", "200");
     }
 
     lines("intake_vs_stat", big.intakeVsStat(), "ratio", "1.2");

@@ -18,14 +18,15 @@ inline bool underWine()
 }
 #endif
 
-// Writes a file of size bytes (content repeated to fill it) and returns its native path.
+// Writes a file of size bytes (content repeated to fill it; sparse when larger than 1 MiB
+// and content) and returns its native path.
 inline QString makeFile(const QString &path, qint64 size = 1, const QByteArray &content = "x",
                         const QDateTime &mtime = {})
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     bool ok = f.open(QIODevice::WriteOnly) && f.resize(size);
-    if (ok && size > 0 && size <= 1 << 20)
+    if (ok && size > 0 && (size <= 1 << 20 || content.size() >= size))
         ok = f.write(content.repeated(int(size / qMax(1, int(content.size())) + 1)).left(size)) ==
              size;
     if (ok && mtime.isValid())

@@ -1,14 +1,16 @@
+#include "dummy/FileError.h"
 #include "settings/ClsIni.h"
+#include "syscallfault.h"
 #include "testutil.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #else
 #include <qt_windows.h>
 #endif
@@ -113,6 +115,7 @@ private slots:
 #endif
         // Refused: an empty after.
         row("name is a directory", hand, "S", "K", "", "NEW", ".");
+        row("read-only file", hand, "S", "K", ""); // not even root may replace it
         row("no name", hand, "S", "K", "", "NEW", "");
         row("folder missing", hand, "S", "K", "", "NEW", "nowhere/x.ini");
         row("LF in value", hand, "S", "K", "", "x\n[T]\nK=injected");
@@ -136,7 +139,14 @@ private slots:
         ClsIni i = ini("put.ini", before);
         QVERIFY(!i.PutIni("S", "K", "\n")); // leaves a reason to clear
         i.IniName = name.isEmpty() ? name : path(name);
-        QCOMPARE(i.PutIni(section, key, value), !after.isEmpty());
+        const bool readOnly = QByteArray(QTest::currentDataTag()) == "read-only file";
+        const auto mode = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(!readOnly || QFile::setPermissions(path(name), mode));
+        const bool put = i.PutIni(section, key, value);
+        if (readOnly) // so that the next row may remove it
+            QFile::setPermissions(path(name), mode | QFile::WriteOwner | QFile::WriteUser);
+        QCOMPARE(put, !after.isEmpty());
+        QVERIFY(!readOnly || i.LastError() == "設定ファイルは読み取り専用です。");
         QCOMPARE(i.LastError().isEmpty(), !after.isEmpty());
         QCOMPARE(readFile(path("put.ini")), after.isEmpty() ? before : after);
         if (!after.isEmpty())
@@ -144,83 +154,91 @@ private slots:
     }
 
     // What is at the settings path and is not a regular file of at most 16 MiB reads as
-    // missing and is never replaced; a write that fails part way leaves the old file.
-    void hostileFile_data()
+    // missing and is never replaced. A save that fails at any step says why and leaves the
+    // old file byte for byte and no temporary file; one that works keeps the file's mode.
+    void replace_data()
     {
+        QTest::addColumn<QString>("kind"); // what is at the path
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<int>("error"); // the errno told; 0 when saved, -1 for a refusal
+        const auto row = [](const char *tag, const char *kind, int error, const char *faults = "") {
+            QTest::newRow(tag) << QString(kind) << QByteArray(faults) << error;
+        };
+        row("16 MiB", "16 MiB", 0);
+        row("above 16 MiB", "above 16 MiB", -1);
 #ifdef Q_OS_UNIX
-        QTest::addColumn<QString>("kind");
-        for (const char *kind :
-             {"FIFO", "link to /dev/zero", "dangling link", "above 16 MiB", "write cut short"})
-            QTest::newRow(kind) << QString(kind);
-#else
-        QTest::addColumn<QString>("kind");
-        for (const char *kind : {"folder", "device NUL", "file in use", "above 16 MiB"})
-            QTest::newRow(kind) << QString(kind);
+        row("FIFO", "FIFO", -1);
+        row("link to /dev/zero", "link to /dev/zero", -1);
+        row("dangling link", "dangling link", -1);
+        row("non-root: folder not writable", "locked folder", EACCES);
 #endif
+        if (!SyscallFaults::supported())
+            return;
+        row("open fails", "file", EACCES, "open#1=EACCES");
+        row("fstat fails", "file", EIO, "fstat#1=EIO");
+        row("read fails", "file", EIO, "read#1=EIO");
+        row("short reads", "file", 0, "read#1=short read#2=short");
+        row("read interrupted", "file", 0, "read#1=EINTR");
+        row("temporary name taken", "file", 0, "open#2=EEXIST open#3=EEXIST");
+        row("temporary not made", "file", EACCES, "open#2=EACCES");
+        row("disk full", "file", ENOSPC, "write#1=ENOSPC");
+        row("short write, then full", "file", ENOSPC, "write#1=short write#2=ENOSPC");
+        row("short writes resume", "file", 0, "write#1=short write#2=short");
+        row("write interrupted", "file", 0, "write#1=EINTR");
+        row("mode not kept", "file", EPERM, "fchmod#1=EPERM");
+        row("flush to disk fails", "file", EIO, "fsync#1=EIO");
+        row("close fails", "file", EIO, "close#2=EIO");
+        row("rename fails", "file", EXDEV, "rename#1=EXDEV");
+        row("new file not written", "missing", ENOSPC, "write#1=ENOSPC");
     }
 
-    void hostileFile()
+    void replace()
     {
-#ifdef Q_OS_UNIX
         QFETCH(QString, kind);
-        const QString name = path("hostile.ini");
-        const bool file = kind.startsWith("above") || kind.startsWith("write");
-        if (kind == "FIFO")
-            QVERIFY(::mkfifo(qPrintable(name), 0600) == 0);
-        else if (!file)
-            QVERIFY(QFile::link(kind == "dangling link" ? path("nowhere") : "/dev/zero", name));
-        const qint64 size = kind.startsWith("above") ? (16 << 20) + 1 : 10000;
-        const QByteArray content = file ? readFile(makeFile(name, size, "[S]\nK=old\n;")) : "";
-        const auto entries = [&] { return QDir(m_dir.path()).entryList(QDir::System); };
+        QFETCH(QByteArray, faults);
+        QFETCH(int, error);
+        const QTemporaryDir dir;
+        const QString name = dir.filePath("PORONBO.INI");
+        const QByteArray content = "[S]\nK=old\n;" +
+                                   QByteArray(kind.endsWith("MiB") ? (16 << 20) - 11 : 20, 'x') +
+                                   QByteArray(kind.startsWith("above") ? 1 : 0, 'x');
+        const bool regular = kind == "file" || kind.endsWith("MiB") || kind == "locked folder";
+#ifdef Q_OS_UNIX
+        if (kind == "locked folder" && ::geteuid() == 0)
+            QSKIP("root passes every permission check");
+        QVERIFY(kind != "FIFO" || ::mkfifo(qPrintable(name), 0600) == 0);
+        QVERIFY(!kind.contains("link") ||
+                QFile::link(kind.startsWith("dangling") ? dir.filePath("no") : "/dev/zero", name));
+#endif
+        if (regular)
+            QFile::setPermissions(makeFile(name, content.size(), content),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        const QFile::Permissions mode = QFileInfo(name).permissions(),
+                                 open = QFile::permissions(dir.path());
+        const auto entries = [&] {
+            return QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        };
         const QStringList before = entries();
+        if (kind == "locked folder")
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
 
         ClsIni i;
         i.IniName = name;
-        QCOMPARE(i.GetIni("S", "K", "DEF"), kind.startsWith("write") ? "old" : "DEF");
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const rlimit cap{kind.startsWith("write") ? rlim_t(4096) : old.rlim_cur, old.rlim_max};
-        std::signal(SIGXFSZ, SIG_IGN); // so a write past the limit fails part way
-        setrlimit(RLIMIT_FSIZE, &cap);
-        const bool put = i.PutIni("S", "K", "new");
-        setrlimit(RLIMIT_FSIZE, &old);
-        QVERIFY(!put && !i.LastError().isEmpty());
+        QCOMPARE(i.GetIni("S", "K", "DEF"), regular && !kind.startsWith("above") ? "old" : "DEF");
+        const SyscallFaults failing(faults);
+        const bool saved = i.PutIni("S", "K", "new");
+        QVERIFY(failing.allMet());
+        QFile::setPermissions(dir.path(), open);
+        if (error > 0)
+            QCOMPARE(i.LastError(), systemReason(error));
+        QCOMPARE(saved, error == 0);
+        QCOMPARE(i.LastError().isEmpty(), saved);
         QCOMPARE(entries(), before); // no temporary file left behind
         QCOMPARE(QFileInfo(name).isSymLink(), kind.contains("link"));
-        QVERIFY(!file || readFile(name) == content);
-        QFile::remove(name);
-#else
-        QFETCH(QString, kind);
-        const QString name = path(kind == "device NUL" ? "NUL" : "hostile.ini");
-        const bool file = kind.startsWith("above") || kind.endsWith("in use");
-        const QByteArray content =
-            file ? readFile(makeFile(name, kind.startsWith("above") ? (16 << 20) + 1 : 11,
-                                     "[S]\nK=old\n;"))
-                 : "";
-        if (kind == "folder")
-            QVERIFY(QDir().mkdir(name));
-        {
-            // Opened without sharing, as an editor or a virus scanner may hold it.
-            const HANDLE held = kind.endsWith("in use")
-                                    ? CreateFileW(name.toStdWString().c_str(), GENERIC_READ, 0,
-                                                  nullptr, OPEN_EXISTING, 0, nullptr)
-                                    : INVALID_HANDLE_VALUE;
-            const auto close = qScopeGuard([held] {
-                if (held != INVALID_HANDLE_VALUE)
-                    CloseHandle(held);
-            });
-            const auto entries = [&] { return QDir(m_dir.path()).entryList(QDir::System); };
-            const QStringList before = entries();
-            ClsIni i;
-            i.IniName = name;
-            QCOMPARE(i.GetIni("S", "K", "DEF"), "DEF");
-            QVERIFY(!i.PutIni("S", "K", "new") && !i.LastError().isEmpty());
-            QCOMPARE(entries(), before);
-        }
-        QVERIFY(!file || readFile(name) == content);
-        QDir().rmdir(name);
-        QFile::remove(name);
-#endif
+        QVERIFY(!regular || QFileInfo(name).permissions() == mode);
+        QVERIFY(!regular ||
+                readFile(name) == (saved ? QByteArray(content).replace("old", "new") : content));
     }
 };
 

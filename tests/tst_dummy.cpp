@@ -1,16 +1,15 @@
 #include "dummy/FileError.h"
 #include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
+#include "syscallfault.h"
 #include "testutil.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <stdexcept>
 
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -21,8 +20,6 @@
 // The first 8 bytes of every record (version 0.2.0), and the result standing for a FileError.
 static const QByteArray kHead = "*PBX" + QByteArray::fromHex("00000200");
 constexpr int kThrows = 1;
-// A folder whose files' paths pass Windows' old limit of 260 characters.
-static const QString kLongFolder = QString(120, u'l') + "/" + QString(120, u'm');
 
 class TestDummy : public QObject
 {
@@ -44,7 +41,9 @@ private slots:
         row("485", 485, t, "000001E5    20240305090407");
         row("largest 32-bit", 0xFFFFFFFF, t, "FFFFFFFF    20240305090407");
         row("above 4 GiB", qint64(5) << 32 | 0x1234, t, "00001234    20240305090407");
+        row("year 9999", 0, QDateTime({9999, 6, 5}, {4, 3, 2}), "00000000    99990605040302");
         row("year 10000", 0, QDateTime({10000, 1, 1}, {}), "00000000    99991231235959");
+        row("year 1", 0, QDateTime({1, 6, 5}, {4, 3, 2}), "00000000    00010605040302");
         row("year -1", 0, QDateTime({-1, 1, 1}, {}), "00000000    00010101000000");
         row("no time", 0, QDateTime(), "00000000    00010101000000");
     }
@@ -64,6 +63,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("decoded");
         QTest::newRow("UTF-8") << QByteArray("/d/日本😀.txt") << "/d/日本😀.txt";
+        QTest::newRow("U+07FF, U+0800, U+FFFF")
+            << QByteArray("\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf") << "\u07FF\u0800\uFFFF";
 #ifdef Q_OS_UNIX
         // A byte that is not part of valid UTF-8 is U+DC00 plus the byte.
         const auto u16 = [](QStringView s) { return s.toString(); };
@@ -93,7 +94,8 @@ private slots:
 #endif
     }
 
-    // The settings file lives beside the executable, also in a folder that is not UTF-8.
+    // The settings file lives beside the executable, also in a folder that is not UTF-8 or
+    // whose path is longer than a first read of the link takes.
     void executableFolder()
     {
 #ifdef Q_OS_UNIX
@@ -103,6 +105,9 @@ private slots:
         const auto removeOdd = qScopeGuard([&] { ::rmdir(raw + "\xff\xfe"); });
         QVERIFY(::symlink(raw + "\xff\xfe/program", raw + "exe") == 0);
         QCOMPARE(linkTargetFolder(tmp.path() + "/exe"), decodePath(raw + "\xff\xfe"));
+        const QByteArray deep = raw + QByteArray(250, 'd'); // needs not exist
+        QVERIFY(::symlink(deep + "/program", raw + "deep") == 0);
+        QCOMPARE(linkTargetFolder(tmp.path() + "/deep"), decodePath(deep));
         QCOMPARE(linkTargetFolder(tmp.path()), QString()); // not a link
 #else
         wchar_t module[32768];
@@ -118,37 +123,55 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("dummy");
         QTest::addColumn<int>("result");
-        QTest::addColumn<int>("sizeLimit"); // RLIMIT_FSIZE, binding root too; 0 for none
+        QTest::addColumn<DummyRefusal>("refusal");
+        QTest::addColumn<QByteArray>("faults"); // system calls that fail (syscallfault.h)
+        using R = DummyRefusal;
         const auto row = [](const char *name, const QString &source, const QString &dummy,
-                            int result, int sizeLimit = 0) {
-            QTest::newRow(name) << source << dummy << result << sizeLimit;
+                            int result, R refusal = R::None, const QByteArray &faults = {}) {
+            QTest::newRow(name) << source << dummy << result << refusal << faults;
         };
         row("made", "src.txt", "out.txt", 0);
         row("made from a link to a file", "link.txt", "out.txt", 0);
-        row("source past 260 characters", kLongFolder + "/src.txt", "out.txt", 0);
-        row("source missing", "nosuch.txt", "out.txt", -1);
-        row("source hidden", ".hidden.txt", "out.txt", -1);
-        row("source is a folder", "sub", "out.txt", -1);
+        row("source missing", "nosuch.txt", "out.txt", -1, R::SourceMissing);
+        row("source hidden", ".hidden.txt", "out.txt", -1, R::SourceHidden);
+        row("source is a folder", "sub", "out.txt", -1, R::SourceNotFile);
 #ifdef Q_OS_WIN
-        row("source is a system file", "system.txt", "out.txt", -1);
+        row("source is a system file", "system.txt", "out.txt", -1, R::SourceHidden);
 #endif
-        row("wildcard is literal", "src*.txt", "out.txt", -1);
-        row("folder missing", "src.txt", "nosub/out.txt", -2);
-        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1);
-        row("source decides before existing", "nosuch.txt", "taken.txt", -1);
-        row("visible file exists", "src.txt", "taken.txt", -3);
-        row("hidden file exists", "src.txt", ".hidden.txt", -3);
-        row("folder exists", "src.txt", "sub", -3);
-        row("dangling link exists", "src.txt", "dangling", -3);
-        row("folder part is a plain file", "src.txt", "src.txt/out.txt", kThrows);
+        row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
+        row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
+        row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1, R::SourceMissing);
+        row("source decides before existing", "nosuch.txt", "taken.txt", -1, R::SourceMissing);
+        row("visible file exists", "src.txt", "taken.txt", -3, R::Exists);
+        row("hidden file exists", "src.txt", ".hidden.txt", -3, R::Exists);
+        row("folder exists", "src.txt", "sub", -3, R::Exists);
+        row("dangling link exists", "src.txt", "dangling", -3, R::Exists);
+        row("folder part is a plain file", "src.txt", "src.txt/out.txt", -2, R::FolderNotFolder);
         // A name holds 255 UTF-16 units on Windows, 255 bytes elsewhere.
         row("name too long", "src.txt", QString(256, u'名'), kThrows);
         // A NUL would end the name early: src.txt would be read, out.txt made.
-        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1);
-        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2);
+        row("source holds NUL", "src.txt" + QString(QChar(0)), "out.txt", -1, R::SourceMissing);
+        row("dummy holds NUL", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2,
+            R::FolderMissing);
 #ifdef Q_OS_UNIX
-        row("write cut short", "src.txt", "out.txt", kThrows, 16);
+        row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
+        row("source is a device", "null", "out.txt", -1, R::SourceNotFile);
+        row("folder part is a FIFO", "src.txt", "fifo/out.txt", -2, R::FolderNotFolder);
+        // Permissions bind only other users than root (a non-root run covers these).
+        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
+        row("non-root: folder not writable", "src.txt", "locked/out.txt", kThrows);
 #endif
+        if (!SyscallFaults::supported())
+            return;
+        // A dummy that cannot be written whole is removed again.
+        row("create refused", "src.txt", "out.txt", kThrows, R::None, "open#1=EACCES");
+        row("disk full", "src.txt", "out.txt", kThrows, R::None, "write#1=ENOSPC");
+        row("short write, then full", "src.txt", "out.txt", kThrows, R::None,
+            "write#1=short write#2=EIO");
+        row("short writes to the last byte", "src.txt", "out.txt", 0, R::None,
+            "write#1=short write#2=short write#3=short write#4=short write#5=short");
+        row("write interrupted", "src.txt", "out.txt", 0, R::None, "write#1=EINTR");
+        row("close fails", "src.txt", "out.txt", kThrows, R::None, "close#1=EIO");
     }
 
     // Nothing existing is ever changed. A dummy is made only for result 0.
@@ -157,19 +180,27 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QString, dummy);
         QFETCH(int, result);
-        QFETCH(int, sizeLimit);
+        QFETCH(DummyRefusal, refusal);
+        QFETCH(QByteArray, faults);
 #ifdef Q_OS_WIN
         if (underWine() && QTest::currentDataTag() == QByteArray("name too long"))
             QSKIP("Wine cuts a name at 255 bytes of UTF-8 and makes that file (256 × 名 gave an "
                   "85-character dummy); Windows refuses a name over 255 UTF-16 units");
 #endif
+#ifdef Q_OS_UNIX
+        if (QByteArray(QTest::currentDataTag()).startsWith("non-root") && ::geteuid() == 0)
+            QSKIP("root passes every permission check");
+#endif
         const QTemporaryDir tmp;
         const QDir d(tmp.path());
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(d.filePath(n)); };
-        for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
+        for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x", "locked/x"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
-        makeFile(p(kLongFolder + "/src.txt"), 7, "src.txt",
-                 QDateTime({2021, 11, 22}, {23, 58, 59}));
+        QFile::setPermissions(p("locked"), QFile::ReadOwner);
+        const auto unlock = qScopeGuard([&] {
+            QFile::setPermissions(p("locked"),
+                                  QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
+        });
 #ifdef Q_OS_WIN
         QVERIFY(SetFileAttributesW(makeFile(p("system.txt")).toStdWString().c_str(),
                                    FILE_ATTRIBUTE_SYSTEM));
@@ -183,25 +214,20 @@ private slots:
         QVERIFY(QFile::link(p("src.txt"), p("link.txt")));
         QVERIFY(QFile::link(p("nowhere"), p("dangling")));
 #ifdef Q_OS_UNIX
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const rlimit cap{sizeLimit ? rlim_t(sizeLimit) : old.rlim_cur, old.rlim_max};
-        std::signal(SIGXFSZ, SIG_IGN); // so a write past the limit fails part way
-        setrlimit(RLIMIT_FSIZE, &cap);
+        QVERIFY(::mkfifo(qPrintable(p("fifo")), 0600) == 0 && QFile::link("/dev/null", p("null")));
 #endif
         int got = 0;
+        DummyRefusal why = DummyRefusal::Exists;
+        const SyscallFaults failing(faults);
         try {
-            got = MakeDummy(p(source), p(dummy), 255, true);
+            got = MakeDummy(p(source), p(dummy), 255, true, {}, &why);
         } catch (const FileError &e) {
             const bool told = !e.reason().isEmpty() && whatText(e) == p(dummy) + ": " + e.reason();
             got = e.path() == p(dummy) && told ? kThrows : kThrows - 1;
         }
-#ifdef Q_OS_UNIX
-        setrlimit(RLIMIT_FSIZE, &old);
-#else
-        Q_UNUSED(sizeLimit);
-#endif
+        QVERIFY(failing.allMet());
         QCOMPARE(got, result);
+        QCOMPARE(int(why), int(refusal));
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x"})
             QCOMPARE(readFile(p(name)), QByteArray(name));
         QVERIFY(!QFileInfo::exists(p("nowhere")) && !QFileInfo::exists(p("nosub")));

@@ -1,6 +1,8 @@
+#include "dummy/PathCodec.h"
 #include "settings/IniLocation.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +78,25 @@ private slots:
             QVERIFY2(!isAppBundleFolder(folder) && !isAppBundleFolder(native(folder)), folder);
     }
 
+    // Variables that are not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored.
+    void userFolder()
+    {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_HOME", config);
+            qputenv("HOME", home);
+        });
+        for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
+                                                               {"", "/h/\xfe/", "/h/\xfe/.config"},
+                                                               {"c", "/h", "/h/.config"}}) {
+            qputenv("XDG_CONFIG_HOME", row[0]);
+            qputenv("HOME", row[1]);
+            QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");
+        }
+#endif
+    }
+
     void writableFolder()
     {
         const QTemporaryDir dir;
@@ -93,7 +114,9 @@ private slots:
         }
 #endif
         QVERIFY(!isWritableFolder(dir.filePath("missing")));
-        QVERIFY(!isWritableFolder(makeFile(dir.filePath("plain"))));
+        const QString plain = makeFile(dir.filePath("plain")); // a program, not a folder
+        QFile::setPermissions(plain, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!isWritableFolder(plain));
         QVERIFY(!isWritableFolder(QString()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"plain"}); // nothing left behind

@@ -12,7 +12,11 @@
 #include <QTest>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -87,6 +91,7 @@ private slots:
             {"pREADME", "", "1"});
         row("comma groups", "d/big.bin", 1234567, {true, "", "B", On},
             {"Bbig(1,234,567).bin", "bin", "1"});
+        row("prefix beyond the BMP", "d/a", 1, {true, "", "😀", Off}, {"😀a", "", "2"});
     }
 
     void naming()
@@ -109,25 +114,6 @@ private slots:
                  QStringList({folder, expected[0], QString::number(size), expected[1],
                               folder + QDir::separator() + expected[0], src, expected[2]}));
         QCOMPARE(row.SizeAdd, options.SizeCheck == On);
-    }
-
-    // A name carries the size as its locale groups it, in every locale Qt knows.
-    void sizeInNameEveryLocale()
-    {
-#ifndef Q_OS_WIN // a 1 TiB file costs nothing only where files are sparse by default
-        const QString src = file("s.bin");
-        for (const qint64 size : {qint64(999), qint64(1000), qint64(1234567), qint64(1) << 40}) {
-            QVERIFY(QFile::resize(src, size));
-            for (QLocale locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                           QLocale::AnyTerritory)) {
-                m_list->clear();
-                drop({src}, {true, "", "p", On}, locale);
-                locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-                QCOMPARE(m_list->item(1).FileName, "ps(" + locale.toString(size) + ").bin");
-            }
-            QCOMPARE(column(MakeColumn::SIZE), QStringList(QString::number(size)));
-        }
-#endif
     }
 
     // Keys stay unique while the index grows a row at a time, and after a clear.
@@ -188,11 +174,11 @@ private slots:
     void duplicatesAndFolders()
     {
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
-        const QString typed = " \t" + out + "\t "; // the chosen folder is taken as typed
-        const IntakeResult r = drop({a, b, a}, {false, typed, "p", Off});
+        const IntakeResult r = drop({a, b, a}, {false, "  " + out + "  ", "p", Off}); // as saved
         QCOMPARE(r.added, 1);
         QCOMPARE(r.duplicates, 2);
-        QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({typed}));
+        QCOMPARE(r.collidedPaths, QStringList({b})); // a again is silent
+        QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({out}));
 
         drop({a}, {false, out + QDir::separator(), "p", Off}); // a trailing separator doubles
         QCOMPARE(m_list->item(2).key(), out + QDir::separator() + QDir::separator() + "psame.txt");
@@ -212,11 +198,24 @@ private slots:
     {
         const QString src = file("r.txt");
         QCOMPARE(drop({src}, {false, "   ", "", Off}).outcome, IntakeResult::NoOutputFolder);
+        // A chosen folder must not depend on the folder the program was started from.
+        QStringList relative{"dummies", "./x", "../x", "~/x", "\t" + path("x")};
+#ifdef Q_OS_WIN
+        relative += {"C:x", "\\x", "/x"};
+        QCOMPARE(drop({src}, {false, "c:/x", "", Off}).added +
+                     drop({src}, {false, "//s/x", "", Off}).added,
+                 2);
+#endif
+        for (const QString &folder : relative) {
+            QCOMPARE(drop({src}, {false, folder, "", Off}).outcome,
+                     IntakeResult::RelativeOutputFolder);
+        }
         QCOMPARE(drop({src}, {true, "", "\t" + QString(254, 'x') + "\t", Off}).outcome,
                  IntakeResult::PrefixTooLong);
         // A prefix must not lead the dummy into another folder, nor hold control characters.
-        for (const QString &prefix : {QString(" ../ "), QString("sub/"), QString("a\tb"),
-                                      QString("a") + QChar(0) + "b", QString(QChar(0x1F))}) {
+        for (const QString &prefix :
+             {QString(" ../ "), QString("sub/"), QString("a\tb"), QString("a") + QChar(0) + "b",
+              QString(QChar(0x1F)), QChar(0xDCC3) + QString("x"), QString(QChar(0xD83D))}) {
             QCOMPARE(drop({src}, {true, "", prefix, Off}).outcome,
                      IntakeResult::PrefixBadCharacter);
         }
@@ -227,73 +226,107 @@ private slots:
         // and keeps the rows before.
         QVERIFY_THROWS_EXCEPTION(FileError, drop({src, src + QChar(0) + "x"}, {true, "", "", On}));
         QCOMPARE(m_list->count(), 1);
-        QCOMPARE(drop({src}, {false, "\t", "  " + QString(255, 'x') + "  ", Off}).added, 1);
+        QCOMPARE(drop({src}, {false, path("o"), "  " + QString(255, 'x') + "  ", Off}).added, 1);
     }
 
     void batch()
     {
         const QStringList src = {file("s1.txt", 10), file("s2.txt"), file("s3.txt"), file("s4.txt"),
-                                 file("s5.txt", 20)};
+                                 file("s5.txt", 20), file("s6.txt"), file("s7.txt")};
+        const QString dot = file(".hidden");
+#ifdef Q_OS_WIN
+        QVERIFY(SetFileAttributesW(dot.toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
         drop({src[0], src[1]}, {true, "", "A_", On});
         drop({src[2]}, {false, path("later"), "", Off}); // folder never made: -2
-        drop({src[3], src[4]}, {true, "", "", Off});
-        QFile::remove(src[1]);     // -1
-        file("__退避__s4.txt", 3); // -3
+        drop({src[3], src[4], src[5], src[6], dot, m_dir->path()}, {true, "", "", Off});
+        drop({src[4]}, {false, src[0], "", Off}); // the chosen folder is a file
+        QFile::remove(src[1]);                    // -1
+        file("__退避__s4.txt", 3);                // -3
+        file("s6.txt", 2);                        // -4: grown since listed
+        file("s7.txt", 1, Morning.addSecs(1));
 
         QSignalSpy spy(m_list.get(), &MakeList::dataChanged);
         QCOMPARE(MakeAll(*m_list).made, 2);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy[0][2].value<QList<int>>(), QList<int>({Qt::DisplayRole, Qt::ToolTipRole}));
-        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "×", "×", "×", "○"}));
+        QCOMPARE(column(MakeColumn::STATUS).join(""), "○×××○×××××");
         const QString missing = "元のファイルが見つかりません。",
                       noFolder = "作成場所のフォルダがありません。",
-                      exists = "同じ名前のファイルが既にあります。";
-        QCOMPARE(tips(MakeColumn::STATUS), QStringList({"", missing, noFolder, exists, ""}));
+                      exists = "同じ名前のファイルが既にあります。",
+                      changed = "元のファイルが一覧に追加した後に変更されています。"
+                                "行を削除して、ファイルをもう一度ドロップして下さい。",
+                      hidden = "元のファイルが隠しファイルです。",
+                      notFile = "元のファイルが通常のファイルではありません。",
+                      notFolder = "作成場所がフォルダではありません。";
+        QCOMPARE(tips(MakeColumn::STATUS), QStringList({"", missing, noFolder, exists, "", changed,
+                                                        changed, hidden, notFile, notFolder}));
         QCOMPARE(tips(MakeColumn::FILE_NAME), column(MakeColumn::FILE_NAME)); // full texts
         // Each record carries the prefix its own row was named with.
         QCOMPARE(dummy(1).mid(34, 2), QByteArray("\x02\x01", 2));
         QCOMPARE(dummy(5).mid(34, 2), QByteArray("\x06\x00", 2));
         QCOMPARE(dummy(4), QByteArray("xxx"));
         QVERIFY(!QFileInfo::exists(path("later")));
+        QCOMPARE(QDir(m_dir->path()).entryList({"__退避__s[67]*"}), QStringList());
 
         QCOMPARE(MakeAll(*m_list).made, 0); // a later make replaces the reasons
-        QCOMPARE(column(MakeColumn::STATUS), QStringList(5, "×"));
+        QCOMPARE(column(MakeColumn::STATUS), QStringList(10, "×"));
         QCOMPARE(tips(MakeColumn::STATUS),
-                 QStringList({exists, missing, noFolder, exists, exists}));
+                 QStringList({exists, missing, noFolder, exists, exists, changed, changed, hidden,
+                              notFile, notFolder}));
+        m_list->remove({6, 7}); // dropped again, they are listed as they are now, and made
+        drop({src[5], src[6]});
+        QCOMPARE(MakeAll(*m_list).made, 2);
+        QCOMPARE(dummy(9).mid(8, 26), "00000002    20240305090407");
+        QCOMPARE(dummy(10).mid(8, 26), "00000001    20240305090408");
         m_list->clear();
         QCOMPARE(MakeAll(*m_list).made + m_list->count(), 0);
     }
 
-    // Removing rows frees their keys; each run of adjacent rows goes in one removal.
+    // Removing rows frees their keys and keeps the others, and the row with an error, in
+    // order; the views hear of one run of adjacent rows as a removal, of more as a reset.
     void remove()
     {
         QStringList src;
         for (const char *name : {"a", "b", "c", "d", "e", "f"})
             src << file(name);
         drop(src);
+        m_list->setOutcome(5, DummyRefusal::None, "error");
+        for (const int outside : {0, 7})
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, m_list->remove({1, outside}));
         QSignalSpy removed(m_list.get(), &MakeList::rowsRemoved);
-        m_list->remove({6, 2, 3, 2});
-        QCOMPARE(removed.count(), 2);
-        QCOMPARE(drop(src).added, 3);
-        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "a d e b c f");
+        QSignalSpy reset(m_list.get(), &MakeList::modelReset);
+        m_list->remove({3, 2, 3});
+        const auto told = [&] {
+            return QList<int>({int(removed.count()), int(reset.count()), m_list->errorRow()});
+        };
+        QCOMPARE(told(), QList<int>({1, 0, 3}));
+        m_list->remove({4, 1, 4});
+        QCOMPARE(told(), QList<int>({1, 1, 2}));
+        QCOMPARE(drop(src).added, 4);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "d e a b c f");
+        m_list->remove({2});
+        QCOMPARE(m_list->errorRow(), 0);
+        m_list->setOutcome(1, DummyRefusal::None, "error");
+        m_list->setOutcome(1, DummyRefusal::None); // the next make of that row
+        QCOMPARE(m_list->errorRow(), 0);
     }
 
-    // A stored size option out of range reads as off; saved texts lose surrounding spaces.
+    // A stored size option out of range reads as off. Saved texts lose surrounding spaces;
+    // the four are saved together or not at all.
     void options()
     {
         ClsIni settings;
         settings.IniName = path("PORONBO.INI");
-        const QByteArray stored = "[SYSTEM]\nSIZEADD=7\n";
-        makeFile(settings.IniName, stored.size(), stored);
-        const MakeOptions o = LoadOptions(settings);
-        QVERIFY(o.SameFolder && o.OutPath.isEmpty() && o.Initial.isEmpty() && o.SizeCheck == Off);
+        for (const QByteArray stored : {"[SYSTEM]\nSIZEADD=-1", "[SYSTEM]\nSIZEADD=3"}) {
+            makeFile(settings.IniName, stored.size(), stored);
+            QCOMPARE(LoadOptions(settings).SizeCheck, Off);
+        }
+        QFile::remove(settings.IniName);
         QVERIFY(SaveOptions(settings, {false, "  o u t  ", " P_ ", Greyed}));
-        QCOMPARE(readFile(settings.IniName),
-                 "[SYSTEM]\nSIZEADD=2\nOUTPOS=0\nOUTPATH=o u t\nINITIAL=P_\n");
-        // The four are saved together or not at all.
         const QByteArray saved = readFile(settings.IniName);
+        QCOMPARE(saved, newFileLines("[SYSTEM]\nOUTPOS=0\nOUTPATH=o u t\nINITIAL=P_\nSIZEADD=2\n"));
         QVERIFY(!SaveOptions(settings, {true, "a\nb", "", Off}));
-        QCOMPARE(settings.LastError(), "改行を含む値は保存できません。");
         QCOMPARE(readFile(settings.IniName), saved);
     }
 };

@@ -1,17 +1,18 @@
 #include "dummy/DummyReader.h"
+#include "dummy/FileError.h"
 #include "dummy/modMain.h"
 #include "makelist/Intake.h"
+#include "syscallfault.h"
 #include "testutil.h"
-#include "version.h"
 
-#include <QJsonDocument>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeZone>
+
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace
@@ -51,7 +52,7 @@ class TestReader : public QObject
             for (const QString &prefix : prefixes) {
                 for (const SizeCheckState sizeCheck : sizeChecks) {
                     const QString out = made ? m_tmp.filePath(QString::number(++m_folders)) : "";
-                    QDir().mkpath(out);
+                    QVERIFY(!made || QDir().mkpath(out));
                     MakeList list;
                     AddDroppedFiles(list, {!made, out, prefix, sizeCheck}, QStringList{""} + paths,
                                     locale);
@@ -114,19 +115,29 @@ private slots:
                   {"p"});
     }
 
-    void strict_data()
+    // A dummy's record is parsed strictly, and only regular files are read, only as much as
+    // a record: nothing blocks or runs on. A read that fails says why.
+    void read_data()
     {
+        QTest::addColumn<QString>("kind"); // what is at the path
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("faults");
         QTest::addColumn<QString>("reason"); // empty: a dummy
         const QByteArray good = DummyHeader::make(1234, Noon, 2, true).toBytes();
-        const auto row = [&good](const char *tag, const char *reason, int at = 0,
-                                 const QByteArray &part = {}, const char *name = "P_a(1,234).txt") {
-            QTest::newRow(tag) << QByteArray(good).replace(at, part.size(), part) << QString(name)
-                               << QString(reason);
+        const auto row = [&good](const char *tag, const QString &reason, int at = 0,
+                                 const QByteArray &part = {}, const char *name = "P_a(1,234).txt",
+                                 const char *kind = "file", const char *faults = "") {
+            QTest::newRow(tag) << QString(kind) << QByteArray(good).replace(at, part.size(), part)
+                               << QString(name) << QByteArray(faults) << reason;
+        };
+        const auto file = [&row](const char *tag, const char *kind, const QString &reason,
+                                 const char *faults = "") {
+            row(tag, reason, 0, {}, "P_a(1,234).txt", kind, faults);
         };
         row("a dummy of any version", "", 5, "\xFF\xFF\xFF");
-        QTest::newRow("short") << good.left(39) << QString("P_a(1,234).txt") << "length 39";
+        QTest::newRow("short") << "file" << good.left(39) << "P_a(1,234).txt" << QByteArray()
+                               << "length 39";
         row("long", "length 41", 40, " ");
         row("signature", "signature", 0, "*PBx");
         row("byte 4", "byte 4", 4, "\x01");
@@ -141,103 +152,51 @@ private slots:
         row("size not before the dot", "size in name", 0, {}, "P_a(1,234)x.txt");
         row("size at the end after a dot", "size in name", 0, {}, "P_a.txt(1,234)");
         row("groups of two", "size in name", 0, {}, "P_a(12,34).txt");
+        row("largest size", "", 8, "FFFFFFFF", "P_a(9,223,372,036,854,775,807).txt");
+        row("size beyond 63 bits", "size in name", 8, "00000000",
+            "P_a(9,223,372,036,854,775,808).txt");
         row("prefix takes the whole name", "prefix length", 34, "\x07");
+        file("5000 bytes", "long", "length 5000");
+        file("folder", "folder", "not a file");
+#ifdef Q_OS_UNIX
+        file("link to /dev/zero", "zero", "not a file");
+        file("FIFO", "fifo", "not a file");
+        file("non-root: unreadable", "unreadable", systemReason(EACCES));
+#endif
+        if (!SyscallFaults::supported())
+            return;
+        file("replaced by a FIFO after the look", "file", "not a file", "open#1=fifo");
+        file("open fails", "file", systemReason(EIO), "open#1=EIO");
+        file("fstat fails", "file", "not a file", "fstat#1=EIO");
+        file("read fails", "file", systemReason(EIO), "read#1=EIO");
+        file("short reads", "file", "", "read#1=short read#2=short read#3=short");
+        file("read interrupted", "file", "", "read#1=EINTR");
     }
 
-    void strict()
+    void read()
     {
+        QFETCH(QString, kind);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, name);
+        QFETCH(QByteArray, faults);
         QFETCH(QString, reason);
+        const QTemporaryDir tmp;
+        const QString path = kind == "folder" ? tmp.path() : tmp.filePath(name);
+        if (kind == "file" || kind == "unreadable" || kind == "long")
+            makeFile(path, kind == "long" ? 5000 : bytes.size(), bytes);
+#ifdef Q_OS_UNIX
+        if (kind == "unreadable" && ::geteuid() == 0)
+            QSKIP("root passes every permission check");
+        QVERIFY(kind != "unreadable" || QFile::setPermissions(path, QFile::WriteOwner));
+        QVERIFY(kind != "zero" || QFile::link("/dev/zero", path));
+        QVERIFY(kind != "fifo" || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
         QString got;
-        const std::optional<DummyInfo> info = parseDummy(bytes, name, got);
+        const SyscallFaults failing(faults);
+        const std::optional<DummyInfo> info = readDummy(path, got);
+        QVERIFY(failing.allMet());
         QCOMPARE(got, reason);
         QCOMPARE(bool(info), reason.isEmpty());
-    }
-
-    // Only regular files are read, and only as much as a record: nothing blocks or runs on.
-    void notFiles()
-    {
-#ifdef Q_OS_UNIX
-        const QTemporaryDir tmp;
-        const QString fifo = tmp.filePath("fifo"), zero = tmp.filePath("zero");
-        QVERIFY(QFile::link("/dev/zero", zero));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QStringList reasons;
-        for (const QString &path : {makeFile(tmp.filePath("long"), 5000), zero, fifo, tmp.path()}) {
-            QString reason;
-            reasons << (readDummy(path, reason) ? "read" : reason);
-        }
-        QCOMPARE(reasons, QStringList({"length 5000", "not a file", "not a file", "not a file"}));
-#endif
-    }
-
-    // poronbo-info on a folder of dummies made by the tool, with --json read back.
-    void program()
-    {
-        const QTemporaryDir tmp;
-        const QString src = tmp.filePath("src"), out = tmp.filePath("out");
-        QDir().mkpath(out);
-        const QStringList names{"report.txt", "写真", "big.bin"};
-        const QList<qint64> sizes{1234, 0, Big};
-        QStringList paths, dummies;
-        for (int i = 0; i < 3; ++i)
-            paths << makeFile(src + "/" + names[i], sizes[i], "x", Noon);
-        MakeList list;
-        AddDroppedFiles(list, {false, out, "P_", SizeCheckState::On}, QStringList{""} + paths,
-                        QLocale(QLocale::German));
-        for (int r = 1; r <= list.count(); ++r) {
-            const MakeItem &row = list.item(r);
-            dummies << QDir::toNativeSeparators(out + "/" + row.FileName);
-            QCOMPARE(MakeDummy(row.Tag, dummies.last(), row.InitialLen, row.SizeAdd), 0);
-        }
-        dummies << makeFile(out + "/notes.txt", 3); // not a dummy
-        QVERIFY(QFile::remove(paths[1]));
-        makeFile(paths[2], Big + (qint64(1) << 32), "x", Noon.addSecs(1)); // same low 32 bits
-
-        const auto run = [](const QStringList &args, int status) {
-            QProcess p;
-            p.start(PORONBO_INFO, args);
-            const bool ok = p.waitForFinished() && p.exitCode() == status;
-            return ok ? QString::fromUtf8(p.readAllStandardOutput()) : p.readAllStandardError();
-        };
-        // Paths with native separators, lines as text output ends them on this platform.
-#ifdef Q_OS_WIN
-        const QString eol = "\r\n";
-#else
-        const QString eol = "\n";
-#endif
-        const QStringList lines =
-            run(QStringList{"--json", "--check", src} + dummies, 1).split(eol);
-        QCOMPARE(lines.size(), 4);
-        const QString json =
-            "{\"dummy\":\"%1\",\"source_name\":\"%2\",\"size\":%3,\"source\":\"%4\",\"check\":%5,"
-            "\"modified\":\"2023-11-05 12:34:56\",\"version\":\"" PORONBO_VERSION_TEXT "\","
-            "\"prefix_length\":2,\"size_in_name\":true}";
-        const QStringList checks{"\"matches\"", "\"missing\"",
-                                 "\"differs\",\"differs\":[\"size\",\"time\"]"};
-        const auto object = [](const QString &t) { return QJsonDocument::fromJson(t.toUtf8()); };
-        const auto escaped = [](QString path) { return path.replace('\\', "\\\\"); };
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(object(lines[i]),
-                     object(json.arg(escaped(dummies[i]), names[i], QString::number(sizes[i]),
-                                     escaped(QDir::toNativeSeparators(src + "/" + names[i])),
-                                     checks[i])));
-
-        // --check followed by a dummy: each dummy's own folder.
-        QCOMPARE(run({"--check", dummies[0]}, 0),
-                 dummies[0] +
-                     "\treport.txt\t1234\t2023-11-05 12:34:56\t" PORONBO_VERSION_TEXT
-                     "\t2\t1\tmissing" +
-                     eol);
-        QCOMPARE(run({"--check", tmp.filePath("nowhere"), dummies[0]}, 2), "");
-        QCOMPARE(run({"--json"}, 2), "");
-#ifdef Q_OS_LINUX
-        QProcess full; // an output that cannot be written is a failure
-        full.setStandardOutputFile("/dev/full");
-        full.start(PORONBO_INFO, {dummies[0]});
-        QVERIFY(full.waitForFinished() && full.exitCode() == 1);
-#endif
     }
 };
 

@@ -53,6 +53,7 @@ FileStat probeEntry(const QString &path)
     }
     result.exists = true;
     result.isFile = !(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    result.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     result.isHidden =
         (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     result.size = qint64(quint64(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
@@ -83,6 +84,7 @@ FileStat probeFile(const QString &path, const std::optional<QByteArray> &name)
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     result.exists = true;
     result.isFile = S_ISREG(st.st_mode);
+    result.isDir = S_ISDIR(st.st_mode);
     result.isHidden = path.size() > slash + 1 && path.at(slash + 1) == QLatin1Char('.');
 #ifdef UF_HIDDEN
     result.isHidden = result.isHidden || (st.st_flags & UF_HIDDEN);
@@ -109,6 +111,7 @@ FileStat probeFile(const QString &path, const std::optional<QByteArray> &name)
     }
     result.exists = true;
     result.isFile = info.isFile();
+    result.isDir = info.isDir();
     result.isHidden = info.isHidden();
     result.size = info.size();
     result.modifiedMSecs = info.lastModified().toMSecsSinceEpoch();

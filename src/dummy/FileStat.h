@@ -8,7 +8,8 @@
 // shortcut is a file with its own size and time.
 struct FileStat {
     bool exists = false;
-    bool isFile = false;   // a regular file
+    bool isFile = false; // a regular file
+    bool isDir = false;
     bool isHidden = false; // a dot name on Unix; hidden or system attribute on Windows
     qint64 size = 0;
     qint64 modifiedMSecs = 0; // since the epoch; the ends of the range for times beyond

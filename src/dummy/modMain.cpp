@@ -152,19 +152,32 @@ QByteArray DummyHeader::toBytes() const
     return out;
 }
 
-qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd)
+qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
+                 const std::optional<ListedSource> &listed, DummyRefusal *refusal)
 {
     // The intake refuses longer prefixes; a length out of range here is a caller's fault.
     if (InitialLen < 0 || InitialLen > MaxPrefixLength)
         throw std::invalid_argument("prefix length out of range 0..255");
 
+    const auto refuse = [refusal](DummyRefusal why, qint16 result) {
+        if (refusal)
+            *refusal = why;
+        return result;
+    };
+    refuse(DummyRefusal::None, DummyMade);
     // One look at the source serves the test and the record.
     const FileStat source = probeFile(SourcePath);
-    if (!source.isFile || source.isHidden)
-        return DummySourceMissing;
+    if (!source.isFile || source.isHidden) {
+        return refuse(!source.exists   ? DummyRefusal::SourceMissing
+                      : !source.isFile ? DummyRefusal::SourceNotFile
+                                       : DummyRefusal::SourceHidden,
+                      DummySourceMissing);
+    }
+    if (listed && (listed->size != source.size || listed->modifiedMSecs != source.modifiedMSecs))
+        return refuse(DummyRefusal::SourceChanged, DummySourceChanged);
     // A NUL would end the name early and put the dummy elsewhere: no folder takes it.
     if (!systemPath(DummyPath))
-        return DummyFolderMissing;
+        return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);
     const QByteArray record = DummyHeader::make(source.size, localWallClock(source.modifiedMSecs),
                                                 quint8(InitialLen), SizeAdd)
                                   .toBytes();
@@ -176,12 +189,16 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     switch (createNewFile(DummyPath, record, reason)) {
     case NewFile::Created:
         return DummyMade;
-    case NewFile::NotCreated:
+    case NewFile::NotCreated: {
         if (isOccupied(DummyPath))
-            return DummyExists;
-        if (!probeFile(folderOf(DummyPath)).exists)
-            return DummyFolderMissing;
+            return refuse(DummyRefusal::Exists, DummyExists);
+        const FileStat folder = probeFile(folderOf(DummyPath));
+        if (!folder.exists)
+            return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);
+        if (!folder.isDir)
+            return refuse(DummyRefusal::FolderNotFolder, DummyFolderMissing);
         break;
+    }
     case NewFile::NotWritten:
         break;
     }

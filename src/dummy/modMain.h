@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <optional>
 
 // The whole content of a dummy file: one fixed 40-byte record.
 struct DummyHeader {
@@ -66,14 +67,37 @@ enum : qint16 {
     DummySourceMissing = -1,
     DummyFolderMissing = -2,
     DummyExists = -3,
+    DummySourceChanged = -4,
+};
+
+// Why MakeDummy refused, in more detail than its result.
+enum class DummyRefusal : quint8 {
+    None,
+    SourceMissing,   // -1
+    SourceNotFile,   // -1: a folder, FIFO, device or socket
+    SourceHidden,    // -1
+    FolderMissing,   // -2
+    FolderNotFolder, // -2: something else has the folder's name
+    Exists,          // -3
+    SourceChanged,   // -4
+};
+
+// The source's size and modified time (FileStat's) as the make list shows them.
+struct ListedSource {
+    qint64 size = 0;
+    qint64 modifiedMSecs = 0;
 };
 
 // Writes the dummy for SourcePath as a new file at DummyPath.
 //
 // Returns 0 when written, -1 when SourcePath is not a visible regular file, -2 when
 // nothing exists at DummyPath's folder, -3 when something already exists at
-// DummyPath. Nothing existing is ever opened for writing. InitialLen is the prefix
+// DummyPath, -4 when listed is given and the source's size or modified time is no
+// longer the one listed (the record is made from that same look at the source).
+// refusal, when given, is told why (None when written). Nothing existing is ever
+// opened for writing. InitialLen is the prefix
 // length the dummy was named with (0..MaxPrefixLength, else std::invalid_argument)
 // and SizeAdd whether its name carries the size. Any other failure throws FileError
 // and leaves no file behind. The source is never opened.
-qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd);
+qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
+                 const std::optional<ListedSource> &listed = {}, DummyRefusal *refusal = nullptr);

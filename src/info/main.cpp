@@ -12,6 +12,10 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 namespace
 {
 
@@ -181,6 +185,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PORONBO_VERSION_TEXT));
     QTextStream out(stdout);
     QTextStream err(stderr);
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is an output that cannot be written
+#endif
 
     Options options;
     // Arguments keep their bytes on Unix, as names that are not UTF-8 need.
@@ -201,7 +208,7 @@ int main(int argc, char *argv[])
         const std::optional<DummyInfo> info = readDummy(path, reason);
         if (!info) {
             out.flush();
-            err << "poronbo-info: " << path << ": not a dummy: " << reason << Qt::endl;
+            err << "poronbo-info: " << printable(path) << ": not a dummy: " << reason << Qt::endl;
             status = 1;
             continue;
         }

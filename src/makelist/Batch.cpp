@@ -15,11 +15,13 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
         const MakeItem &row = list.item(n);
         const QString dummy = row.FilePath + separator + row.FileName;
         qint16 code = DummyMade;
+        DummyRefusal refusal = DummyRefusal::None;
         try {
-            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd);
+            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd,
+                             ListedSource{row.Size, row.ModifiedMSecs}, &refusal);
         } catch (const FileError &e) {
             list.mark(n, QString());
-            list.setOutcome(n, DummyMade, e.reason());
+            list.setOutcome(n, DummyRefusal::None, e.reason());
             list.flushMarks(); // this row and the rows marked before it
             throw;
         } catch (...) {
@@ -27,7 +29,7 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
             throw;
         }
         list.mark(n, code == DummyMade ? MarkMade : MarkRefused);
-        list.setOutcome(n, code);
+        list.setOutcome(n, refusal);
         ++(code == DummyMade ? result.made : result.refused);
         if (progress && !progress(n, total)) {
             result.cancelled = n < total;

@@ -10,7 +10,9 @@ namespace
 {
 
 // Whether prefix holds a character not allowed in a file name, so that the dummy would
-// go into another folder, or (on Windows) into a stream or a device.
+// go into another folder, or (on Windows) into a stream or a device; or a byte that is
+// not UTF-8 (a lone surrogate), which would join the name's first bytes into another
+// character.
 bool hasBadNameCharacter(const QString &prefix)
 {
 #ifdef Q_OS_WIN
@@ -18,8 +20,31 @@ bool hasBadNameCharacter(const QString &prefix)
 #else
     const QStringView bad = u"/";
 #endif
-    return std::any_of(prefix.cbegin(), prefix.cend(),
-                       [&](QChar c) { return c.unicode() < 0x20 || bad.contains(c); });
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        const QChar c = prefix.at(i);
+        if (c.isHighSurrogate() && i + 1 < prefix.size() && prefix.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.unicode() < 0x20 || c.isSurrogate() || bad.contains(c))
+            return true;
+    }
+    return false;
+}
+
+// Whether folder names one place whatever the current folder is: on Windows "X:\..."
+// or "\\server\share" ("C:x" and "\x" lean on the current folder of a drive).
+bool isFullPath(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    const auto separatorAt = [&](qsizetype i) {
+        return folder.size() > i && (folder.at(i) == u'\\' || folder.at(i) == u'/');
+    };
+    const char16_t drive = folder.isEmpty() ? 0 : folder.at(0).toUpper().unicode();
+    return (drive >= u'A' && drive <= u'Z' && folder.size() > 1 && folder.at(1) == u':' &&
+            separatorAt(2)) ||
+           (separatorAt(0) && separatorAt(1));
+#else
+    return folder.startsWith(QLatin1Char('/'));
+#endif
 }
 
 // A size in brackets as a name carries it: "(#,###)", with the locale's digits and
@@ -81,8 +106,13 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                              const QLocale &locale, const Progress &progress)
 {
     IntakeResult result;
-    if (!options.SameFolder && TrimSpaces(options.OutPath).isEmpty()) {
+    const QString outPath = TrimSpaces(options.OutPath);
+    if (!options.SameFolder && outPath.isEmpty()) {
         result.outcome = IntakeResult::NoOutputFolder;
+        return result;
+    }
+    if (!options.SameFolder && !isFullPath(outPath)) {
+        result.outcome = IntakeResult::RelativeOutputFolder;
         return result;
     }
     const QString trimmed = TrimSpaces(options.Initial);
@@ -118,8 +148,10 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
     Prepared next, ready;
     const auto take = [&] {
         const qsizetype at = std::exchange(ready.at, 0);
-        if (rows.contains(ready.folder, ready.name)) {
+        if (const MakeItem *holder = rows.find(ready.folder, ready.name)) {
             ++result.duplicates;
+            if (holder->Tag != Paths.at(at) && ++result.collisions <= result.MaxCollidedPaths)
+                result.collidedPaths << Paths.at(at);
             return;
         }
         if (!ready.haveMeta)
@@ -148,7 +180,7 @@ IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const Q
                         lastDot = cut;
                 }
                 if (!options.SameFolder) {
-                    folder = options.OutPath;
+                    folder = outPath;
                 } else if (cut == 0) {
                     folder = QString(separator); // directly under the root
                 } else if (QStringView(folder) != QStringView(path).left(qMax<qsizetype>(cut, 0))) {

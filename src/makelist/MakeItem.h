@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dummy/modMain.h"
+
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -34,16 +36,16 @@ constexpr const MakeColumnInfo &columnInfo(MakeColumn column)
 // One row of the make list; the views show it through MakeList::data(), which formats
 // the size and time texts when asked. Rows of one folder share its text.
 struct MakeItem {
-    QString Text;             // STATUS: empty, or the mark of the last make
-    QString FilePath;         // FILE_PATH: the folder the dummy goes in
-    QString FileName;         // FILE_NAME: the dummy's name
-    QString Tag;              // the source path
-    qint64 Size = 0;          // SIZE: the source's size in bytes
-    qint64 ModifiedMSecs = 0; // TIMESTUMP: the source's modified time (FileStat's)
-    int InitialLen = 0;       // prefix length the dummy's name was made with
-    bool SizeAdd = false;     // whether the name carries the source size
-    qint8 Result = 0;         // the last make's MakeDummy result; 0 also when not made
-    quint16 ExtLen = 0;       // EXT: the source's extension, the last ExtLen characters of Tag
+    QString Text;                              // STATUS: empty, or the mark of the last make
+    QString FilePath;                          // FILE_PATH: the folder the dummy goes in
+    QString FileName;                          // FILE_NAME: the dummy's name
+    QString Tag;                               // the source path
+    qint64 Size = 0;                           // SIZE: the source's size in bytes
+    qint64 ModifiedMSecs = 0;                  // TIMESTUMP: the source's modified time (FileStat's)
+    int InitialLen = 0;                        // prefix length the dummy's name was made with
+    bool SizeAdd = false;                      // whether the name carries the source size
+    DummyRefusal Refusal = DummyRefusal::None; // why the last make refused it
+    quint16 ExtLen = 0; // EXT: the source's extension, the last ExtLen characters of Tag
 
     QStringView ext() const { return QStringView(Tag).right(ExtLen); }
     // FilePath + separator + FileName, unique in the list.

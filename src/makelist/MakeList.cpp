@@ -14,16 +14,26 @@ namespace
 // Why the last make refused row: nothing when it was made or not made.
 QVariant refusalTip(const MakeItem &row)
 {
-    switch (row.Result) {
-    case DummySourceMissing:
+    switch (row.Refusal) {
+    case DummyRefusal::SourceMissing:
         return QStringLiteral("元のファイルが見つかりません。");
-    case DummyFolderMissing:
+    case DummyRefusal::SourceNotFile:
+        return QStringLiteral("元のファイルが通常のファイルではありません。");
+    case DummyRefusal::SourceHidden:
+        return QStringLiteral("元のファイルが隠しファイルです。");
+    case DummyRefusal::FolderMissing:
         return QStringLiteral("作成場所のフォルダがありません。");
-    case DummyExists:
+    case DummyRefusal::FolderNotFolder:
+        return QStringLiteral("作成場所がフォルダではありません。");
+    case DummyRefusal::Exists:
         return QStringLiteral("同じ名前のファイルが既にあります。");
-    default:
-        return {};
+    case DummyRefusal::SourceChanged:
+        return QStringLiteral("元のファイルが一覧に追加した後に変更されています。"
+                              "行を削除して、ファイルをもう一度ドロップして下さい。");
+    case DummyRefusal::None:
+        break;
     }
+    return {};
 }
 
 // The locale's time format with seconds and without a time-zone field: the short
@@ -86,6 +96,21 @@ void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
     reserve(m_used + 1);
     place(quint64(quint32(hash)) << 32 | quint64(row + 1));
     ++m_used;
+}
+
+void MakeList::KeyIndex::renumber(const std::vector<int> &rows)
+{
+    // The entries keep their hashes: no key is hashed again.
+    std::vector<quint64> old(m_slots.size(), 0);
+    old.swap(m_slots);
+    m_used = 0;
+    for (const quint64 entry : old) {
+        const int row = entry == 0 ? -1 : rows[size_t(quint32(entry)) - 1];
+        if (row >= 0) {
+            place((entry & ~quint64(0xFFFFFFFFu)) | quint64(row + 1));
+            ++m_used;
+        }
+    }
 }
 
 void MakeList::KeyIndex::prefetch(size_t hash) const
@@ -181,13 +206,16 @@ size_t MakeList::Appender::hash(const QString &folder, QStringView name)
     return keyHash(m_folderHash, name);
 }
 
-bool MakeList::Appender::contains(const QString &folder, QStringView name)
+const MakeItem *MakeList::Appender::find(const QString &folder, QStringView name)
 {
     const qsizetype listed = m_list.m_rows.size();
-    return m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
+    const MakeItem *found = nullptr;
+    m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
         const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
-        return item.FileName == name && item.FilePath == folder;
+        found = item.FileName == name && item.FilePath == folder ? &item : nullptr;
+        return found != nullptr;
     });
+    return found;
 }
 
 void MakeList::Appender::prefetch(const QString &folder, QStringView name)
@@ -197,7 +225,7 @@ void MakeList::Appender::prefetch(const QString &folder, QStringView name)
 
 void MakeList::Appender::add(MakeItem row)
 {
-    if (contains(row.FilePath, row.FileName))
+    if (find(row.FilePath, row.FileName))
         throw std::logic_error("make list key already in use");
     m_list.m_keys.insert(hash(row.FilePath, row.FileName), m_list.m_rows.size() + m_rows.size());
     m_rows.append(std::move(row));
@@ -232,28 +260,49 @@ void MakeList::clear()
 void MakeList::remove(QList<int> rows)
 {
     flushMarks(); // no notification may name a row gone
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.isEmpty())
         return;
-    if (rows.front() < 1 || rows.back() > count())
-        throw std::out_of_range("make list row out of range");
-    // One removal a run of adjacent rows, from the bottom, so the numbers above hold.
-    for (qsizetype end = rows.size(); end > 0;) {
-        qsizetype begin = end - 1;
-        while (begin > 0 && rows[begin - 1] == rows[begin] - 1)
-            --begin;
-        const int first = rows[begin] - 1, last = rows[end - 1] - 1;
-        beginRemoveRows({}, first, last);
-        m_rows.remove(first, last - first + 1);
-        if (m_errorRow > last)
-            m_errorRow -= last - first + 1;
-        else if (m_errorRow >= first)
-            m_errorRow = -1;
-        endRemoveRows();
-        end = begin;
+    const int total = count();
+    std::vector<int> renumbered(size_t(total), 0); // each row's new number; -1 when gone
+    for (const int n : std::as_const(rows)) {
+        if (n < 1 || n > total)
+            throw std::out_of_range("make list row out of range");
+        renumbered[size_t(n - 1)] = -1;
     }
-    reindex(); // the keys removed are freed, the rows that moved up found again
+    const auto gone = [&](int row) { return renumbered[size_t(row)] < 0; };
+    // The views hear of one run of adjacent rows as its removal, of more as a reset:
+    // one notification whatever the shape of the selection.
+    int first = -1, last = -1, runs = 0;
+    for (int row = 0; row < total; ++row) {
+        if (gone(row) && (row == 0 || !gone(row - 1))) {
+            ++runs;
+            first = first < 0 ? row : first;
+        }
+        last = gone(row) ? row : last;
+    }
+    if (runs == 1)
+        beginRemoveRows({}, first, last);
+    else
+        beginResetModel();
+    // One pass: the rows kept move up in order.
+    MakeItem *items = m_rows.data();
+    int kept = 0, errorRow = -1;
+    for (int row = 0; row < total; ++row) {
+        if (gone(row))
+            continue;
+        if (row == m_errorRow)
+            errorRow = kept;
+        if (kept != row)
+            items[kept] = std::move(items[row]);
+        renumbered[size_t(row)] = kept++;
+    }
+    m_rows.resize(kept);
+    m_errorRow = errorRow;
+    m_keys.renumber(renumbered); // the keys removed are freed, the rows that moved up found again
+    if (runs == 1)
+        endRemoveRows();
+    else
+        endResetModel();
 }
 
 void MakeList::mark(int n, const QString &text)
@@ -262,9 +311,9 @@ void MakeList::mark(int n, const QString &text)
     changed(n - 1);
 }
 
-void MakeList::setOutcome(int n, qint16 result, const QString &reason)
+void MakeList::setOutcome(int n, DummyRefusal refusal, const QString &reason)
 {
-    m_rows[n - 1].Result = qint8(result);
+    m_rows[n - 1].Refusal = refusal;
     if (!reason.isEmpty()) {
         m_errorRow = n - 1;
         m_errorReason = reason;

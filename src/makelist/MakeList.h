@@ -23,7 +23,9 @@ public:
     int count() const { return int(m_rows.size()); }
     const MakeItem &item(int n) const { return m_rows.at(n - 1); }
     void clear();
-    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys.
+    // Removes the rows numbered in rows (any order, repeats allowed) and frees their keys,
+    // in one pass over the list; the views hear of one run of adjacent rows as its
+    // removal and of more as a reset.
     void remove(QList<int> rows);
     // The row whose last make met an unexpected error; 0 when none.
     int errorRow() const { return m_errorRow + 1; }
@@ -43,8 +45,8 @@ public:
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
-        // Whether the key folder + separator + name is listed or collected.
-        bool contains(const QString &folder, QStringView name);
+        // The row, listed or collected, whose key is folder + separator + name; null when none.
+        const MakeItem *find(const QString &folder, QStringView name);
         // Starts fetching the key's place in the index for a contains() soon after.
         void prefetch(const QString &folder, QStringView name);
         void add(MakeItem row);
@@ -62,9 +64,9 @@ public:
     // Sets row n's STATUS text; the views learn of the marks at the next flushMarks(),
     // all in one notification.
     void mark(int n, const QString &text);
-    // Sets row n's outcome, the MakeDummy result or the system's reason for an error;
+    // Sets row n's outcome, why MakeDummy refused it or the system's reason for an error;
     // its STATUS tooltip tells it. Shown with the marks.
-    void setOutcome(int n, qint16 result, const QString &reason = {});
+    void setOutcome(int n, DummyRefusal refusal, const QString &reason = {});
     void flushMarks();
 
     // QAbstractItemModel
@@ -87,6 +89,8 @@ private:
         // Whether same(row) holds for a row whose key has hash.
         template <class Same> bool contains(size_t hash, Same same) const;
         void insert(size_t hash, qsizetype row);
+        // Renumbers each row r as rows[r], and drops it where that is negative.
+        void renumber(const std::vector<int> &rows);
         void prefetch(size_t hash) const;
 
     private:

@@ -5,12 +5,16 @@
 #include "dummy/UnixFile.h"
 
 #include <QByteArrayView>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <QRandomGenerator>
 #include <cerrno>
@@ -39,6 +43,10 @@ QString noNameReason()
 QString notRegularReason()
 {
     return QStringLiteral("設定ファイルの場所にあるのは通常のファイルではありません。");
+}
+QString readOnlyReason()
+{
+    return QStringLiteral("設定ファイルは読み取り専用です。");
 }
 QString tooLargeReason()
 {
@@ -289,6 +297,8 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 
 // Replaces the file at name with content, or leaves it as it was. Every write, the
 // flush to disk and the close are checked before the new file takes the old one's place.
+// A read-only file (no write permission for the user, no write bit at all, or the
+// read-only attribute) is someone else's to change and is never replaced.
 bool replaceFile(const QString &name, const QByteArray &content, QString &reason)
 {
 #ifdef Q_OS_UNIX
@@ -300,6 +310,12 @@ bool replaceFile(const QString &name, const QByteArray &content, QString &reason
     }
     struct stat old;
     const bool existed = ::stat(target.constData(), &old) == 0;
+    if (existed &&
+        ((old.st_mode & 0222) == 0 ||
+         (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 && errno == EACCES))) {
+        reason = readOnlyReason();
+        return false;
+    }
 
     QByteArray temp;
     UnixFile file;
@@ -329,6 +345,12 @@ bool replaceFile(const QString &name, const QByteArray &content, QString &reason
     }
     return true;
 #else
+    const DWORD attributes = GetFileAttributesW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(name).utf16()));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        reason = readOnlyReason();
+        return false;
+    }
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
         file.write(content) != content.size() || !file.flush() || !file.commit()) {

@@ -1,5 +1,6 @@
 #include "settings/IniLocation.h"
 
+#include "dummy/FileError.h"
 #include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
 
@@ -9,10 +10,13 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <QTemporaryFile>
+#include <qt_windows.h>
 #endif
 
 namespace
@@ -73,12 +77,34 @@ QString chooseIniName(const IniPlaces &places,
     return joined(places.userFolder, IniFile);
 }
 
+QString userConfigFolder()
+{
+    const QString qt = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt decodes the variables with loss, and takes a relative XDG_CONFIG_HOME, which
+    // the XDG rules say to ignore.
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!qt.startsWith(generic))
+        return qt;
+    QString folder = decodePath(config);
+    if (!folder.startsWith(QLatin1Char('/'))) {
+        if (home.isEmpty())
+            return qt;
+        folder = decodePath(home) + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(folder) + qt.sliced(generic.size());
+#else
+    return qt;
+#endif
+}
+
 QString settingsIniName()
 {
     static const QString name = [] {
         IniPlaces places;
         places.exeFolder = executableFolder();
-        places.userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        places.userFolder = userConfigFolder();
 #ifdef Q_OS_MACOS
         places.inAppBundle = isAppBundleFolder(places.exeFolder);
 #endif
@@ -87,9 +113,35 @@ QString settingsIniName()
     return name;
 }
 
-void makeIniFolder(const QString &iniName)
+namespace
 {
-    const QString folder = QFileInfo(iniName).path();
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
+
+QString makeFolder(const QString &folder)
+{
+    if (probeFile(folder).exists)
+        return {};
+    const QString parent = QDir::toNativeSeparators(QFileInfo(folder).path());
+    if (parent != folder) {
+        if (QString reason = makeFolder(parent); !reason.isEmpty())
+            return reason;
+    }
+    const std::optional<QByteArray> name = systemPath(folder);
+    if (!name)
+        return refusedPathReason();
+#ifdef Q_OS_UNIX
+    if (::mkdir(name->constData(), 0777) != 0 && errno != EEXIST)
+        return systemReason(errno);
+#else
+    if (!CreateDirectoryW(reinterpret_cast<const wchar_t *>(folder.utf16()), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
+        return systemReason(int(GetLastError()));
+#endif
+    return {};
+}
+
+} // namespace
+
+QString makeIniFolder(const QString &iniName)
+{
+    return makeFolder(QDir::toNativeSeparators(QFileInfo(iniName).path()));
 }

@@ -26,10 +26,16 @@ struct IniPlaces {
 QString chooseIniName(const IniPlaces &places,
                       const std::function<bool(const QString &folder)> &writable);
 
+// The per-user configuration folder (QStandardPaths::AppConfigLocation). On Unix
+// XDG_CONFIG_HOME and HOME are read through the path codec, so bytes that are not
+// UTF-8 are kept; a relative XDG_CONFIG_HOME is ignored.
+QString userConfigFolder();
+
 // The settings file of this process: decided on the first call (at start-up) from the
 // executable's folder and QStandardPaths::AppConfigLocation, then kept.
 QString settingsIniName();
 
-// Creates the folder that is to hold iniName when it is missing. When it cannot, the
-// save that follows fails and tells why.
-void makeIniFolder(const QString &iniName);
+// Creates the folder that is to hold iniName when it is missing, with the folders
+// missing above it. Returns the system's reason for the step that failed; empty when
+// the folder is there (or something else has its name, which the save then meets).
+QString makeIniFolder(const QString &iniName);

@@ -36,6 +36,7 @@
 #include <QTranslator>
 #include <QtMath>
 #include <algorithm>
+#include <limits>
 
 namespace
 {
@@ -167,8 +168,10 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
         messageBox(icon, title, text, this)->exec();
     };
     m_folderChooser = [](QWidget *parent, const QString &title, const QString &start) {
-        const QUrl folder = QFileDialog::getExistingDirectoryUrl(
-            parent, title, fileUrl(start), QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+        const std::unique_ptr<QFileDialog> dialog = folderDialog(parent, title, start);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
+            return QString();
+        const QUrl folder = dialog->selectedUrls().constFirst();
         return folder.isLocalFile() ? decodeFileUrl(folder) : QString();
     };
 
@@ -193,11 +196,13 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     m_outPathGroup->addButton(optOutPath[0], 0);
     m_outPathGroup->addButton(optOutPath[1], 1);
     txtOutPath = place(new QLineEdit(this), "txtOutPath", twipsRect(420, 420, 5655, 315));
+    txtOutPath->setMaxLength(std::numeric_limits<int>::max()); // stored values come back whole
     cmd_Ref = place(new QPushButton(QStringLiteral("参照"), this), "cmd_Ref",
                     twipsRect(6120, 420, 615, 315));
     Label1 =
         place(new QLabel(QStringLiteral("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
     txtInitial = place(new QLineEdit(this), "txtInitial", twipsRect(780, 840, 2655, 315));
+    txtInitial->setMaxLength(std::numeric_limits<int>::max());
     chkSize = place(new QCheckBox(QStringLiteral("ファイル名にサイズを付ける"), this), "chkSize",
                     twipsRect(3540, 900, 2535, 255));
     cmdClear = place(new QPushButton(QStringLiteral("リストクリア"), this), "cmdClear",
@@ -317,6 +322,18 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
 QString frmMain::defaultIniName()
 {
     return settingsIniName();
+}
+
+std::unique_ptr<QFileDialog> frmMain::folderDialog(QWidget *parent, const QString &title,
+                                                   const QString &start)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, title);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setSupportedSchemes({QStringLiteral("file")});
+    dialog->setDirectoryUrl(fileUrl(start));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+    return dialog;
 }
 
 QString frmMain::title()
@@ -505,6 +522,9 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     case IntakeResult::NoOutputFolder:
         tell(QMessageBox::Warning, QStringLiteral("作成場所を指定して下さい。"));
         return;
+    case IntakeResult::RelativeOutputFolder:
+        tell(QMessageBox::Warning, QStringLiteral("作成場所はフルパスで指定して下さい。"));
+        return;
     case IntakeResult::PrefixTooLong:
         tell(QMessageBox::Warning, QStringLiteral("頭文字は255文字以内で指定して下さい。"));
         return;
@@ -515,6 +535,17 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     case IntakeResult::Added:
         Picture1->hide();
         selectFirstRow();
+        if (result.collisions > 0) {
+            QStringList lines;
+            for (const QString &path : std::as_const(result.collidedPaths))
+                lines << displayPath(path);
+            if (const qsizetype more = result.collisions - result.collidedPaths.size())
+                lines << QStringLiteral("ほか %1 件").arg(more);
+            tell(QMessageBox::Information,
+                 QStringLiteral("同じ名前のダミーになるファイルがあるため、"
+                                "次のファイルは追加しませんでした。\n\n") +
+                     lines.join(QLatin1Char('\n')));
+        }
         return;
     }
 }
@@ -600,11 +631,14 @@ void frmMain::cmdMake_Click()
         }
         throw;
     }
-    makeIniFolder(m_ini.IniName); // a per-user folder is made by the first save
-    if (!SaveOptions(m_ini, options())) {
+    // A per-user folder is made by the first save.
+    QString reason = makeIniFolder(m_ini.IniName);
+    if (reason.isEmpty() && !SaveOptions(m_ini, options()))
+        reason = m_ini.LastError();
+    if (!reason.isEmpty()) {
         tell(QMessageBox::Warning,
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
-                 .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.LastError()));
+                 .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), reason));
     }
 }
 

@@ -15,6 +15,7 @@ class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QCoreApplication;
+class QFileDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -45,6 +46,9 @@ public:
     // lines wrapped, the text selectable and copied as it is.
     static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
                                                    const QString &text, QWidget *parent);
+    // The 参照 dialog: folders only, local ones, opened at start, accepted with "OK".
+    static std::unique_ptr<QFileDialog> folderDialog(QWidget *parent, const QString &title,
+                                                     const QString &start);
     static QString title();
     // Twips to logical pixels and back, TwipsPerPixel twips a pixel.
     static constexpr int TwipsPerPixel = 15;
