@@ -7,6 +7,17 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+// Whether the tests run under Wine, whose file system is Linux's.
+inline bool underWine()
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#endif
+
 // Writes a file of size bytes (content repeated to fill it; sparse when larger than 1 MiB
 // and content) and returns its native path.
 inline QString makeFile(const QString &path, qint64 size = 1, const QByteArray &content = "x",

@@ -3,6 +3,7 @@
 #include "syscallfault.h"
 #include "testutil.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -10,6 +11,8 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <qt_windows.h>
 #endif
 
 class TestClsIni : public QObject
@@ -100,6 +103,15 @@ private slots:
         row("one quote is plain", "[S]\n", "S", "K", "[S]\nK=\"x\n", "\"x");
 #ifdef Q_OS_UNIX
         row("bytes not UTF-8", "[S]\n", "S", "K", "[S]\nK=/x\xff\n", "/x" + QString(QChar(0xDCFF)));
+#else
+        // A file with a UTF-8 BOM is UTF-8 throughout; any other is in the ANSI code page.
+        const QByteArray sjis = "\x8f\x6f\x97\xcd"; // 出力 in code page 932
+        row("ANSI file kept", "[S]\r\nA=" + sjis + "\r\n", "S", "K",
+            "[S]\r\nA=" + sjis + "\r\nK=" + sjis + "\r\n", "出力");
+        row("ANSI new file", "", "S", "K", "[S]\r\nK=" + sjis + "\r\n", "出力");
+        row("ANSI cannot hold it", "[S]\r\n", "S", "K", "", "出力ü😀");
+        row("BOM: UTF-8", "\xEF\xBB\xBF[S]\r\n", "S", "K",
+            "\xEF\xBB\xBF[S]\r\nK=\xc3\xbc\xf0\x9f\x98\x80\r\n", "ü😀");
 #endif
         // Refused: an empty after.
         row("name is a directory", hand, "S", "K", "", "NEW", ".");
@@ -120,6 +132,10 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(QString, value);
         QFETCH(QString, name);
+#ifdef Q_OS_WIN
+        if (QByteArray(QTest::currentDataTag()).startsWith("ANSI") && GetACP() != 932)
+            QSKIP("needs the ANSI code page 932 (under Wine: LANG=ja_JP.UTF-8)");
+#endif
         ClsIni i = ini("put.ini", before);
         QVERIFY(!i.PutIni("S", "K", "\n")); // leaves a reason to clear
         i.IniName = name.isEmpty() ? name : path(name);

@@ -91,6 +91,9 @@ private slots:
                 names << names[from] + c;
         for (const char *odd : {"", ".", ".."})
             names.removeAll(odd);
+#ifdef Q_OS_WIN
+        names.removeIf([](const QString &n) { return n.endsWith(u'.'); }); // no such file here
+#endif
         readsBack(names, {0, 5, 1005}, {QLocale("en_US"), QLocale("de_DE")}, {"", "(.5"});
         readsBack({"a.b"}, {1234, 1234567, Big * 1000 + 7},
                   QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,

@@ -53,25 +53,41 @@ QString tooLargeReason()
     return QStringLiteral("設定ファイルが大きすぎます（16 MiB を超えています）。");
 }
 
+// How the file's text is encoded: UTF-8 (with bytes that are not UTF-8 kept as the
+// path codec keeps them on Unix), or the ANSI code page.
+enum class Encoding { Utf8, Ansi };
+
 #ifdef Q_OS_WIN
-QString decodeText(QByteArrayView bytes)
+// A file that starts with a UTF-8 byte-order mark is UTF-8 and keeps its mark; any other,
+// a new one too, is in the ANSI code page. One file never mixes the two.
+Encoding encodingOf(QByteArrayView data)
 {
-    QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::Stateless);
+    return data.startsWith("\xEF\xBB\xBF") ? Encoding::Utf8 : Encoding::Ansi;
+}
+QString decodeText(QByteArrayView bytes, Encoding encoding)
+{
+    QStringDecoder decode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
+                                                     : QStringConverter::System,
+                          QStringConverter::Flag::Stateless);
     return decode(bytes);
 }
-QByteArray encodeText(const QString &text)
+QByteArray encodeText(const QString &text, Encoding encoding)
 {
-    QStringEncoder encode(QStringConverter::System, QStringConverter::Flag::Stateless);
+    QStringEncoder encode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
+                                                     : QStringConverter::System,
+                          QStringConverter::Flag::Stateless);
     return encode(text);
 }
 #else
-// UTF-8 through the path codec, so that a stored folder whose name is not UTF-8 keeps
-// its bytes.
-QString decodeText(QByteArrayView bytes)
+Encoding encodingOf(QByteArrayView)
+{
+    return Encoding::Utf8;
+}
+QString decodeText(QByteArrayView bytes, Encoding)
 {
     return decodePath(bytes);
 }
-QByteArray encodeText(const QString &text)
+QByteArray encodeText(const QString &text, Encoding)
 {
     return encodePath(text);
 }
@@ -112,6 +128,7 @@ struct Location {
 // first section named `section`, or to the end of that section.
 Location scan(const QByteArray &data, const QString &section, const QString &key)
 {
+    const Encoding encoding = encodingOf(data);
     Location loc;
     qsizetype pos = 0;
     while (pos < data.size()) {
@@ -121,8 +138,8 @@ Location scan(const QByteArray &data, const QString &section, const QString &key
             --line.textEnd;
         pos = line.end;
 
-        QString text =
-            decodeText(QByteArrayView(data).sliced(line.begin, line.textEnd - line.begin));
+        QString text = decodeText(
+            QByteArrayView(data).sliced(line.begin, line.textEnd - line.begin), encoding);
         if (line.begin == 0 && text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1); // a byte-order mark
         const QStringView t = trimBlanks(text);
@@ -191,7 +208,8 @@ QByteArray withValue(const QByteArray &data, const QString &section, const QStri
             ++valueAt;
         return data.first(valueAt) + value + data.sliced(loc.anchor.textEnd);
     }
-    const QByteArray entry = encodeText(key) + '=' + value + eol;
+    const Encoding encoding = encodingOf(data);
+    const QByteArray entry = encodeText(key, encoding) + '=' + value + eol;
     if (loc.sectionFound) {
         const qsizetype at = loc.anchor.end;
         const bool ended = data.at(at - 1) == '\n';
@@ -200,7 +218,7 @@ QByteArray withValue(const QByteArray &data, const QString &section, const QStri
     QByteArray out = data;
     if (!out.isEmpty() && !out.endsWith('\n'))
         out += eol;
-    return out + '[' + encodeText(section) + ']' + eol + entry;
+    return out + '[' + encodeText(section, encoding) + ']' + eol + entry;
 }
 
 enum class ReadResult { Read, Missing, Refused };
@@ -373,25 +391,38 @@ bool ClsIni::PutIni(const QString &wkSection, const QString &wkKey, const QStrin
 bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString>> &wkValues)
 {
     // A line break would split the entry and inject lines into the file; a NUL, or a
-    // character the file cannot hold, would not read back.
-    QList<QByteArray> values;
+    // character the file's encoding cannot hold, would not read back.
     for (const auto &[key, value] : wkValues) {
-        const QString text = quoted(value);
-        values << encodeText(text);
         if (hasLineBreak(wkSection) || hasLineBreak(key) || hasLineBreak(value)) {
             m_lastError = QStringLiteral("改行を含む値は保存できません。");
             return false;
         }
-        if ((encodeText(wkSection) + encodeText(key) + values.back()).contains('\0') ||
-            decodeText(values.back()) != text) {
-            m_lastError = QStringLiteral("NUL など保存できない文字を含む値は保存できません。");
-            return false;
-        }
     }
-
     QByteArray data;
     if (readFile(IniName, data, m_lastError) == ReadResult::Refused)
         return false;
+    const Encoding encoding = encodingOf(data);
+    const auto encodes = [&](const QString &text, QByteArray &bytes) {
+        bytes = encodeText(text, encoding);
+        return decodeText(bytes, encoding) == text;
+    };
+    QList<QByteArray> values;
+    for (const auto &[key, value] : wkValues) {
+        QByteArray sectionBytes, keyBytes, valueBytes;
+        const bool held = encodes(wkSection, sectionBytes) && encodes(key, keyBytes) &&
+                          encodes(quoted(value), valueBytes);
+        if ((sectionBytes + keyBytes + valueBytes).contains('\0')) {
+            m_lastError = QStringLiteral("NUL など保存できない文字を含む値は保存できません。");
+            return false;
+        }
+        if (!held) {
+            m_lastError =
+                QStringLiteral("設定ファイルの文字コードで表せない文字を含む値は保存できません。");
+            return false;
+        }
+        values << valueBytes;
+    }
+
     for (qsizetype i = 0; i < wkValues.size(); ++i)
         data = withValue(data, wkSection, wkValues.at(i).first, values.at(i));
     if (!replaceFile(IniName, data, m_lastError))
