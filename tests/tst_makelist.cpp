@@ -164,7 +164,7 @@ private slots:
     {
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
         const IntakeResult r = drop({a, b, a}, {false, "  " + out + "  ", "p", Off}); // as saved
-        QCOMPARE(QList<int>({r.added, r.duplicates}), QList<int>({1, 2}));
+        QCOMPARE(QList<qsizetype>({r.added, r.duplicates}), QList<qsizetype>({1, 2}));
         QCOMPARE(r.collidedPaths, QStringList({b})); // a again is silent
         QCOMPARE(column(MakeColumn::FILE_PATH), QStringList({out}));
         drop({a}, {false, out + QDir::separator(), "p", Off}); // a trailing separator doubles
