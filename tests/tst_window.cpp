@@ -419,7 +419,7 @@ private slots:
 #else
         // Names the ANSI code page cannot hold keep their characters through to the dummy.
         const QString odd = "한😀ü.bin";
-        dropUrls(m_window.get(), {QUrl::fromLocalFile(makeFile(m_dir->filePath(odd), 7))});
+        dropUrls({QUrl::fromLocalFile(makeFile(m_dir->filePath(odd), 7))});
         QVERIFY(m_messages.isEmpty());
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
