@@ -46,6 +46,7 @@ file(COPY ${PORONBO_QTBASE_JA} DESTINATION ${PROJECT_BINARY_DIR}/tests/translati
 # has none.
 set(locale_dir ${PROJECT_BINARY_DIR}/locale)
 if(NOT EXISTS ${locale_dir}/ja_JP.UTF-8/LC_CTYPE)
+    file(MAKE_DIRECTORY ${locale_dir}) # localedef makes only the last folder
     execute_process(COMMAND localedef -i ja_JP -f UTF-8 ${locale_dir}/ja_JP.UTF-8
                     RESULT_VARIABLE failed OUTPUT_QUIET)
     if(failed)
