@@ -32,7 +32,7 @@ class TestPrograms : public QObject
 private slots:
     void commandLineTexts()
     {
-        const QStringList noDisplay{"QT_QPA_PLATFORM=no-such-platform"}; // none needed
+        const QStringList noDisplay{"QT_QPA_PLATFORM=no-such-platform"}; // no display needed
         const QStringList help = run(built("poronbo"), {"x", "--help"}, {}, noDisplay);
         QCOMPARE(help.value(0) + help.value(2), "0");
         QVERIFY(help[1].contains("[--] [FILE...]" + Eol +
