@@ -15,36 +15,36 @@ class TestWindow : public QObject
 {
     Q_OBJECT
 
-    using Messages = QList<QPair<QMessageBox::Icon, QString>>;
+    using Message = QPair<QMessageBox::Icon, QString>;
     std::unique_ptr<QTemporaryDir> m_dir;
     QTemporaryDir m_config;
     std::unique_ptr<frmMain> m_window;
-    Messages m_messages;
+    QList<Message> m_messages;
     QStringList m_starts;
-    int m_progressShown = 0;
 
     template <class W = QWidget> W *child(const char *name) const
     {
-        W *w = m_window->findChild<W *>(QLatin1String(name));
-        if (!w)
-            qFatal("no child %s", name);
-        return w;
+        return m_window->findChild<W *>(QLatin1String(name));
     }
     QTableView *list() const { return child<QTableView>("lvMakeList"); }
     QString ini() const { return m_dir->filePath("PORONBO.INI"); }
     QString file(const QString &name) { return makeFile(m_dir->filePath(name), 4); }
-    void open(const QByteArray &settings = {}, const QString &iniName = {})
+    QStringList column(MakeColumn c) const { return ::column(m_window->makeList(), c); }
+    void open(const QString &iniName = {})
     {
-        if (!settings.isEmpty())
-            makeFile(ini(), settings.size(), settings);
         m_window = std::make_unique<frmMain>(iniName.isEmpty() ? ini() : iniName);
         m_window->setMessageBox(
             [this](QMessageBox::Icon i, const QString &title, const QString &s) {
                 QCOMPARE(title, "ポロンボ");
                 m_messages.append({i, s});
             });
-        m_window->setOnProgress([this](QProgressDialog &) { ++m_progressShown; });
         m_window->show();
+    }
+    // The one message shown since the last call.
+    Message told()
+    {
+        const QList<Message> shown = std::exchange(m_messages, {});
+        return shown.size() == 1 ? shown[0] : Message(QMessageBox::NoIcon, "not one message");
     }
     void setOptions(bool same, const QString &outPath, const QString &initial = {})
     {
@@ -63,65 +63,56 @@ class TestWindow : public QObject
             urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
         return urls;
     }
-    // Drops files as the platform does, after a refused drag of a web URL, with one among them.
-    void drop(const QStringList &paths, QWidget *target = nullptr)
-    {
-        dropUrls(QList<QUrl>{QUrl("http://example.com/a.txt")} + urls(paths), target);
-    }
+    // Drops as the platform does on target (the window when none), after a refused drag of a
+    // web URL; drop() adds one to the files.
     void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr)
     {
         target = target ? target : m_window.get();
         QMimeData web, data;
         web.setUrls({QUrl("http://example.com/a.txt")});
-        QDragEnterEvent refused({5, 5}, Qt::CopyAction, &web, Qt::LeftButton, {});
-        QApplication::sendEvent(target, &refused);
-        QVERIFY(!refused.isAccepted());
         data.setUrls(urls);
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(target, &enter);
+        for (QMimeData *d : {&web, &data}) {
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, d, Qt::LeftButton, {});
+            QApplication::sendEvent(target, &enter);
+            QCOMPARE(enter.isAccepted(), d == &data);
+        }
         QDropEvent dropped({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(target, &dropped);
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     }
-    QStringList column(MakeColumn c) const { return ::column(m_window->makeList(), c); }
+    void drop(const QStringList &paths, QWidget *target = nullptr)
+    {
+        dropUrls(QList<QUrl>{QUrl("http://example.com/a.txt")} + urls(paths), target);
+    }
     // Adds files by a drop on the named widget, Qt's file dialog, or the clipboard (URL list or
     // GNOME's form); m_starts gets the folder each dialog started in.
     void add(const QString &way, const QStringList &paths)
     {
-        if (way.startsWith("drop ")) {
-            const QString to = way.mid(5);
-            return drop(paths, to == "frmMain"      ? m_window.get()
-                               : to == "lvMakeList" ? list()->viewport()
-                                                    : child(qPrintable(to)));
-        }
+        if (way.startsWith("drop ")) // on frmMain: no child of that name, the window
+            return drop(paths, way.endsWith("lvMakeList") ? list()->viewport()
+                                                          : child(qPrintable(way.mid(5))));
         m_window->activateWindow(); // as it is again once a dialog has closed
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         QString names;
-        QByteArray gnome = "copy";
+        QByteArray gnome = way.startsWith("menu") ? "cut" : "copy"; // both only read
         for (const QUrl &u : urls(paths)) {
             names += '"' + u.toLocalFile() + "\" ";
             gnome += "\n" + u.toEncoded();
         }
-        const bool dialog = way.contains("O") || way.contains("追加");
-        if (dialog) {
-            QTimer::singleShot(0, m_window.get(), [this, names] {
-                auto *dialog = m_window->findChild<QFileDialog *>();
-                if (!dialog)
-                    return;
-                m_starts << (dialog->fileMode() == QFileDialog::ExistingFiles
-                                 ? QDir::toNativeSeparators(dialog->directory().path())
-                                 : "other mode");
+        auto *data = new QMimeData;
+        if (way.contains("gnome"))
+            data->setData("x-special/gnome-copied-files", gnome);
+        else
+            data->setUrls(urls(paths));
+        QGuiApplication::clipboard()->setMimeData(data);
+        QTimer::singleShot(0, m_window.get(), [this, names] {
+            if (auto *dialog = m_window->findChild<QFileDialog *>()) {
+                m_starts << QDir::toNativeSeparators(dialog->directory().path());
                 dialog->findChild<QLineEdit *>("fileNameEdit")->setText(names);
                 static_cast<QDialog *>(dialog)->accept();
-            });
-        } else {
-            auto *data = new QMimeData;
-            if (way.contains("gnome"))
-                data->setData("x-special/gnome-copied-files", gnome);
-            else
-                data->setUrls(urls(paths));
-            QGuiApplication::clipboard()->setMimeData(data);
-        }
+            }
+        });
+        const bool dialog = way.contains("O") || way.contains("追加");
         if (way.startsWith("menu"))
             list()->actions()[dialog ? 0 : 1]->trigger();
         else
@@ -136,42 +127,26 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_messages.clear();
         m_starts.clear();
-        m_progressShown = 0;
         open();
     }
     void cleanup() { m_window.reset(); }
 
-    void startUp_data()
-    {
-        QTest::addColumn<QByteArray>("settings"); // OUTPOS and SIZEADD; empty: no file
-        QTest::addColumn<int>("check");
-        QTest::addColumn<int>("saved"); // SIZEADD as Create saves it back
-        QTest::newRow("no file") << QByteArray() << int(Qt::Unchecked) << 0;
-        QTest::newRow("0, 1") << QByteArray("0\nSIZEADD=1") << int(Qt::Checked) << 1;
-        QTest::newRow("01, 2") << QByteArray("01\nSIZEADD=2") << int(Qt::PartiallyChecked) << 2;
-        QTest::newRow("yes, 3") << QByteArray("yes\nSIZEADD=3") << int(Qt::Unchecked) << 0;
-        QTest::newRow("0, -1") << QByteArray("0\nSIZEADD=-1") << int(Qt::Unchecked) << 0;
-    }
+    // The stored options are shown (a long folder whole) and saved back by Create.
     void startUp()
     {
-        QFETCH(QByteArray, settings);
-        QFETCH(int, check);
-        QFETCH(int, saved);
-        const bool same = settings.isEmpty();
-        if (!same)
-            open("[SYSTEM]\nOUTPATH=C:\\" + QByteArray(40000, 'o') + "\nOUTPOS=" + settings + "\n");
-        QCOMPARE(child<QRadioButton>("optOutPath_0")->isChecked(), same);
-        QCOMPARE(child<QRadioButton>("optOutPath_1")->isChecked(), !same);
-        const QString out = same ? "" : "C:\\" + QString(40000, 'o'); // however long
-        QCOMPARE(child<QLineEdit>("txtOutPath")->text(), out);
-        QCOMPARE(int(child<QCheckBox>("chkSize")->checkState()), check);
-        click("cmdMake");
-        // A new file ends its lines as the platform does; an existing one keeps its own.
-        const auto line = [same](const QByteArray &text) {
-            return same ? newFileLines(text) : text;
-        };
-        QVERIFY(readFile(ini()).contains(line("\nSIZEADD=" + QByteArray::number(saved) + "\n")));
-        QVERIFY(readFile(ini()).contains(line("OUTPATH=" + out.toUtf8() + "\n")));
+        const QByteArray out = "C:\\" + QByteArray(40000, 'o');
+        for (const QByteArray size : {"1", "2"}) {
+            const QByteArray text =
+                "[SYSTEM]\nOUTPATH=" + out + "\nOUTPOS=01\nSIZEADD=" + size + "\n";
+            open(makeFile(ini(), text.size(), text));
+            QVERIFY(child<QRadioButton>("optOutPath_1")->isChecked());
+            QCOMPARE(child<QLineEdit>("txtOutPath")->text(), out);
+            QCOMPARE(child<QCheckBox>("chkSize")->checkState(),
+                     size == "1" ? Qt::Checked : Qt::PartiallyChecked);
+            click("cmdMake");
+            QCOMPARE(readFile(ini()),
+                     "[SYSTEM]\nOUTPATH=" + out + "\nOUTPOS=0\nSIZEADD=" + size + "\nINITIAL=\n");
+        }
     }
 
     void addWays_data()
@@ -190,78 +165,50 @@ private slots:
         list()->setFocus();
         setOptions(false, {});
         add(way, {file("x.txt")});
+        QCOMPARE(told(), Message(QMessageBox::Warning, "作成場所を指定して下さい。"));
         QVERIFY(child("Picture1")->isVisible());
         setOptions(true, {});
         add(way, {file("z.txt"), file("y"), m_dir->filePath("x.txt")});
         QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(list()->currentIndex().row(), 0);
         add(way, {file("w"), file("y"), file("W")}); // names differing in case only
-        QCOMPARE(
-            column(MakeColumn::FILE_NAME),
-            QStringList({"__退避__z.txt", "__退避__y", "__退避__x.txt", "__退避__w", "__退避__W"}));
-        QCOMPARE(m_messages, Messages({{QMessageBox::Warning, "作成場所を指定して下さい。"}}));
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "z.txt y x.txt w W");
+        QVERIFY(m_messages.isEmpty());
         const QString home = QDir::toNativeSeparators(QDir::homePath());
         QCOMPARE(m_starts, way.contains("O") || way.contains("追加")
                                ? QStringList({home, home, QDir::toNativeSeparators(m_dir->path())})
                                : QStringList());
     }
 
-    void clipboard_data()
-    {
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<QByteArray>("content"); // <f> is the URL of an existing file
-        QTest::addColumn<bool>("taken");
-        const auto row = [](const char *tag, const char *format, const char *content, bool taken) {
-            QTest::newRow(tag) << QByteArray(format) << QByteArray(content) << taken;
-        };
-        row("URL list", "text/uri-list", "<f>\r\n", true);
-        row("web URL", "text/uri-list", "https://example.org/f\r\n", false);
-        row("GNOME cut", "x-special/gnome-copied-files", "cut\n<f>", true);
-        row("GNOME, no file", "x-special/gnome-copied-files", "copy\n", false);
-        row("a path as text", "text/plain", "<p>", false);
-        row("a URL as text", "text/plain", "<f>", false);
-    }
     // Only a file manager's file list is pasted; anything else greys the entry, silently.
-    void clipboard()
+    void clipboardWithoutFiles()
     {
-        QFETCH(QByteArray, format);
-        QFETCH(QByteArray, content);
-        QFETCH(bool, taken);
         const QString f = file("f.txt");
-        auto *data = new QMimeData;
-        data->setData(
-            format,
-            content.replace("<f>", QUrl::fromLocalFile(f).toEncoded()).replace("<p>", f.toUtf8()));
-        QGuiApplication::clipboard()->setMimeData(data);
-        QCOMPARE(child<QAction>("mnuPaste")->isEnabled(), taken);
+        const QList<QPair<QString, QByteArray>> other{
+            {"text/uri-list", "https://example.org/f\r\n"},
+            {"x-special/gnome-copied-files", "copy\n"},
+            {"text/plain", QUrl::fromLocalFile(f).toEncoded()},
+            {"text/plain", f.toUtf8()}};
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(column(MakeColumn::FILE_NAME),
-                 taken ? QStringList("__退避__f.txt") : QStringList());
+        for (const auto &[format, content] : other) {
+            auto *data = new QMimeData;
+            data->setData(format, content);
+            QGuiApplication::clipboard()->setMimeData(data);
+            QVERIFY(!child<QAction>("mnuPaste")->isEnabled());
+            QTest::keyClick(list(), Qt::Key_V, Qt::ControlModifier);
+        }
+        QCOMPARE(m_window->makeList().count(), 0);
         QVERIFY(m_messages.isEmpty());
     }
 
-    // Every control has an accessible name (buttons a description too) and a place in Tab order.
-    void accessibility()
+    // Tab reaches the list on its first row; the option buttons are one stop.
+    void tabOrder()
     {
         drop({file("r")});
-        QList<QAccessibleInterface *> nodes{QAccessible::queryAccessibleInterface(m_window.get())};
-        int seen = 0;
-        while (!nodes.isEmpty()) {
-            QAccessibleInterface *n = nodes.takeFirst();
-            ++seen;
-            QVERIFY2(!n->text(QAccessible::Name).isEmpty() &&
-                         (n->role() != QAccessible::Button ||
-                          !n->text(QAccessible::Description).isEmpty()),
-                     qPrintable(n->object()->objectName()));
-            for (int i = 0; i < n->childCount() && n->role() != QAccessible::Table; ++i)
-                nodes << n->child(i);
-        }
-        QCOMPARE(seen, 13);
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         child("optOutPath_0")->setFocus();
         list()->setCurrentIndex({});
-        QStringList order; // the option buttons are one stop
+        QStringList order;
         for (int i = 0; i < 8; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
@@ -276,38 +223,33 @@ private slots:
     void createMakesAndSaves()
     {
         const QString iniName = m_dir->filePath("config/poronbo/PORONBO.INI");
-        open({}, QDir::toNativeSeparators(iniName));
+        open(QDir::toNativeSeparators(iniName));
+        m_window->setOnProgress([](QProgressDialog &) { QFAIL("short work shows no progress"); });
         QTest::mouseClick(child<QCheckBox>("chkSize"), Qt::LeftButton);
-        child<QLineEdit>("txtInitial")->setText(" A_ ");
+        child<QLineEdit>("txtInitial")->setText("A_");
         drop({file("r.txt")});
         QVERIFY(!QFileInfo::exists(m_dir->filePath("config")));
         click("cmdMake");
-        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
         QCOMPARE(QFileInfo(m_dir->filePath("A_r(4).txt")).size(), 40);
         QCOMPARE(readFile(iniName),
                  newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n"));
-        QCOMPARE(m_progressShown, 0); // short work shows no progress
         click("cmdClear");
         QCOMPARE(m_window->makeList().count(), 0);
         QVERIFY(!child("Picture1")->isVisible());
     }
 
+    // The selected rows go by Delete, all of them by the menu's last entry.
     void removeRows()
     {
-        QStringList src;
-        for (int i = 1; i <= 5; ++i)
-            src << file(QString("r%1").arg(i));
-        drop(src);
-        list()->setFocus();
+        drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        list()->setFocus();
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0),
                                              QItemSelectionModel::Select |
                                                  QItemSelectionModel::Rows);
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
-        drop({src[3], src[2]});
-        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5 r4");
         list()->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }
@@ -322,7 +264,7 @@ private slots:
         for (const auto &[same, outPath, initial, message] : refused) {
             setOptions(same, outPath, initial); // typed, refused at the drop
             drop({file("a.txt")});
-            QCOMPARE(m_messages.takeLast(), qMakePair(QMessageBox::Warning, message));
+            QCOMPARE(told(), Message(QMessageBox::Warning, message));
         }
 
         // An unreadable source ends the intake; the rows before it stay.
@@ -331,25 +273,22 @@ private slots:
         drop({file("e1.txt"), gone, file("e3.txt")});
         QCOMPARE(column(MakeColumn::FILE_NAME), QStringList({"__退避__e1.txt"}));
         QVERIFY(!child("Picture1")->isVisible());
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].first, QMessageBox::Critical);
-        QVERIFY(m_messages[0].second.contains(gone));
+        Message m = told();
+        QVERIFY2(m.first == QMessageBox::Critical && m.second.contains(gone), qPrintable(m.second));
 
-        // A dummy the system refuses to create stops the batch; nothing is saved.
+        // A dummy the system refuses to create stops the batch; nothing is saved. The row it
+        // stopped at is selected, its reason the system's.
         setOptions(true, {}, QString(10, 'p')); // a name too long for the file system
         drop({file(QString(250, 'n'))});
         const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
-        QCOMPARE(m_messages.size(), 2);
-        QCOMPARE(m_messages[1].first, QMessageBox::Critical);
-        // The row it stopped at is selected, its reason the system's.
-        const QStringList tips =
-            ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole);
-        QVERIFY2(tips[0].isEmpty() && !tips[1].isEmpty() &&
-                     m_messages[1].second.endsWith("\n" + tips[1]),
-                 qPrintable(tips.join(" | ")));
+        const QString tip = ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole)[1];
+        m = told();
+        QVERIFY2(m.first == QMessageBox::Critical && !tip.isEmpty() &&
+                     m.second.endsWith("\n" + tip),
+                 qPrintable(m.second));
         QCOMPARE(list()->selectionModel()->selectedRows(),
                  QModelIndexList({m_window->makeList().index(1, 0)}));
         QVERIFY(!QApplication::overrideCursor());
@@ -362,32 +301,32 @@ private slots:
         drop({file("e5.txt")});
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
-        QCOMPARE(m_messages[2].first, QMessageBox::Warning);
-        QVERIFY(m_messages[2].second.contains(QDir::toNativeSeparators(ini())));
+        m = told();
+        QVERIFY(m.first == QMessageBox::Warning &&
+                m.second.contains(QDir::toNativeSeparators(ini())));
 #ifdef Q_OS_LINUX
         // A settings folder not even root can make: the reason is that step's, not the save's.
-        open({}, "/sys/poronbo-test/PORONBO.INI");
+        open("/sys/poronbo-test/PORONBO.INI");
         drop({file("e6.txt")});
         click("cmdMake");
-        QCOMPARE(m_messages.size(), 4);
-        QVERIFY2(!m_messages[3].second.endsWith(systemReason(ENOENT)),
-                 qPrintable(m_messages[3].second));
+        m = told();
+        QVERIFY2(m.first == QMessageBox::Warning && !m.second.endsWith(systemReason(ENOENT)),
+                 qPrintable(m.second));
 #endif
 
         // Sources that would make a listed dummy: named in one message, at most ten.
-        QStringList same{file("c0/x.txt")};
-        setOptions(false, m_dir->path());
-        drop(same);
-        for (int i = 1; i <= 11; ++i)
+        QStringList same;
+        for (int i = 0; i <= 11; ++i)
             same << file(QString("c%1/x.txt").arg(i));
-        const qsizetype told = m_messages.size();
+        setOptions(false, m_dir->path());
+        drop(same.mid(0, 1));
         drop(same);
-        QCOMPARE(m_messages.size(), told + 1);
-        QCOMPARE(m_messages.last().first, QMessageBox::Information);
         QCOMPARE(
-            m_messages.last().second,
-            "同じ名前のダミーになるファイルがあるため、次のファイルは追加しませんでした。\n\n" +
-                same.mid(1, 10).join('\n') + "\nほか 1 件");
+            told(),
+            Message(
+                QMessageBox::Information,
+                "同じ名前のダミーになるファイルがあるため、次のファイルは追加しませんでした。\n\n" +
+                    same.mid(1, 10).join('\n') + "\nほか 1 件"));
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.
@@ -405,61 +344,41 @@ private slots:
         };
         dropUrls({url("\xff\xfe.bin"), url(QByteArray("n.txt\0x", 7)),
                   QUrl::fromLocalFile(file("n.txt"))});
-        QVERIFY(m_messages.isEmpty());
-        const QString odd = QString(QChar(0xDCFF)) + QChar(0xDCFE) + ".bin";
-        QCOMPARE(m_window->makeList().item(1).FileName, "__退避__" + odd);
         QCOMPARE(column(MakeColumn::FILE_NAME),
                  QStringList({"__退避__\uFFFD\uFFFD.bin", "__退避__n.txt"})); // as shown
-        QCOMPARE(column(MakeColumn::SIZE), QStringList({"7", "4"}));
         click("cmdMake");
-        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "○"}));
         QCOMPARE(::access(dir + "__退避__\xff\xfe.bin", F_OK), 0);
         dropUrls({url("\xff-gone")}); // the message shows what it cannot decode
-        QVERIFY(m_messages.size() == 1 && m_messages[0].second.contains("\uFFFD-gone"));
+        QVERIFY(told().second.contains("\uFFFD-gone"));
 #else
         // Names the ANSI code page cannot hold keep their characters through to the dummy.
         const QString odd = "한😀ü.bin";
         dropUrls({QUrl::fromLocalFile(makeFile(m_dir->filePath(odd), 7))});
-        QVERIFY(m_messages.isEmpty());
         click("cmdMake");
-        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
         QCOMPARE(QFileInfo(m_dir->filePath("__退避__" + odd)).size(), 40);
 #endif
+        QVERIFY(m_messages.isEmpty());
     }
 
-    void commandLine_data()
-    {
-        QTest::addColumn<QByteArrayList>("arguments");
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QStringList>("files"); // relative to the current folder
-        const auto row = [](const char *tag, QByteArrayList arguments, CommandAction action,
-                            QStringList files) {
-            QTest::newRow(tag) << arguments << int(action) << files;
-        };
-        row("files", {"a", "b", "a"}, CommandAction::Run, {"a", "b", "a"});
-        row("help after a file", {"a", "--help"}, CommandAction::Help, {"a"});
-        row("version", {"--version", "x"}, CommandAction::Version, {"x"});
-        row("options end at --", {"--", "--help", "-"}, CommandAction::Run, {"--help", "-"});
-        row("short forms are files", {"-h", "-v"}, CommandAction::Run, {"-h", "-v"});
-        row("empty names nothing", {"", "./d/../c", "/x/./y"}, CommandAction::Run, {"c", "/x/y"});
-    }
+    // Only --help and --version are options, up to "--"; other arguments but empty ones are files.
     void commandLine()
     {
-        QFETCH(QByteArrayList, arguments);
-        QFETCH(int, action);
-        QFETCH(QStringList, files);
-        arguments.prepend("poronbo");
-        std::vector<const char *> argv;
-        QList<Argument> given;
-        for (const QByteArray &a : arguments) {
-            argv.push_back(a.constData());
-            given << Argument(a.constData());
+        const QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
+            {{"a", "", "--help", "/x/./y", "a"}, CommandAction::Help, {"a", "/x/y", "a"}},
+            {{"-h", "--", "--version"}, CommandAction::Run, {"-h", "--version"}},
+            {{"--version", "./d/../c"}, CommandAction::Version, {"c"}}};
+        for (auto [arguments, action, files] : rows) {
+            std::vector<const char *> argv{"poronbo"};
+            QList<Argument> given{Argument("poronbo")};
+            for (const QByteArray &a : arguments) {
+                argv.push_back(a.constData());
+                given << Argument(a.constData());
+            }
+            QCOMPARE(int(requestedAction(int(argv.size()), argv.data())), int(action));
+            for (QString &f : files)
+                f = QDir::toNativeSeparators(QDir::current().absoluteFilePath(f));
+            QCOMPARE(argumentFiles(given), files);
         }
-        QCOMPARE(int(requestedAction(int(argv.size()), argv.data())), action);
-        QStringList expected;
-        for (const QString &f : files)
-            expected << QDir::toNativeSeparators(QDir::current().absoluteFilePath(f));
-        QCOMPARE(argumentFiles(given), expected);
     }
 
     void resizeThresholds()
@@ -482,16 +401,10 @@ private slots:
         drop(paths);
         m_window->setProgressDelay(0);
         const QString late = file("late.txt");
-        auto *pasted = new QMimeData;
-        pasted->setUrls({QUrl::fromLocalFile(file("pasted"))});
-        QGuiApplication::clipboard()->setMimeData(pasted);
         int rowsDuringWork = -1;
         m_window->setOnProgress([&](QProgressDialog &dialog) {
-            QCOMPARE(dialog.windowModality(), Qt::WindowModal);
-            if (rowsDuringWork < 0) {
+            if (rowsDuringWork < 0)
                 drop({late}, list()->viewport());
-                child<QAction>("mnuPaste")->trigger();
-            }
             list()->selectAll();
             child<QAction>("mnuRemoveRows")->trigger();
             rowsDuringWork = m_window->makeList().count();
