@@ -66,7 +66,8 @@ class TestWindow : public QObject
             QApplication::sendEvent(target, &enter);
             QCOMPARE(enter.isAccepted(), d == &data);
         }
-        QDropEvent dropped({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+        QDropEvent dropped({5, 5}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                           Qt::ShiftModifier); // Shift asks for a move
         QApplication::sendEvent(target, &dropped);
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
     }
@@ -125,7 +126,7 @@ private slots:
     {
         QFETCH(QString, way);
         list()->setFocus();
-        add(way, {file("z.txt"), file("y"), file("x.txt")});
+        add(way, {file("z.txt"), file("y"), file("d/x.txt")});
         QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(list()->currentIndex().row(), 0);
         add(way, {file("w"), file("y"), file("W")}); // names differing in case only
@@ -133,7 +134,7 @@ private slots:
         QVERIFY(m_messages.isEmpty());
         const QString home = QDir::toNativeSeparators(QDir::homePath());
         QCOMPARE(m_starts, way.contains("O") || way.contains("追加")
-                               ? QStringList({home, QDir::toNativeSeparators(m_dir->path())})
+                               ? QStringList({home, QDir::toNativeSeparators(m_dir->filePath("d"))})
                                : QStringList());
     }
 
