@@ -9,6 +9,8 @@
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
+#else
+#include <qt_windows.h>
 #endif
 
 class TestWindow : public QObject
@@ -130,10 +132,16 @@ private slots:
         QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(list()->currentIndex().row(), 0);
         add(way, {file("w"), file("y"), file("W")}); // names differing in case only
-        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "z.txt y x.txt w W");
+        const bool dialog = way.contains("O") || way.contains("追加");
+        QString names = "z.txt y x.txt w W";
+#ifdef Q_OS_WIN
+        if (dialog)
+            names.chop(2); // w and W are one file here, which the dialog names once
+#endif
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), names);
         QVERIFY(m_messages.isEmpty());
         const QString home = QDir::toNativeSeparators(QDir::homePath());
-        QCOMPARE(m_starts, way.contains("O") || way.contains("追加")
+        QCOMPARE(m_starts, dialog
                                ? QStringList({home, QDir::toNativeSeparators(m_dir->filePath("d"))})
                                : QStringList());
     }
@@ -303,9 +311,18 @@ private slots:
     // Only --help and --version are options, up to "--"; other arguments but empty ones are files.
     void commandLine()
     {
-        const QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
+        QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
             {{"a", "", "--version", "/x/./y", "--help"}, CommandAction::Version, {"a", "/x/y"}},
             {{"-h", "--", "--help", "d/../a"}, CommandAction::Run, {"-h", "--help", "a"}}};
+#ifdef Q_OS_WIN
+        // "Send to" may pass 8.3 names; the rows show the long ones, as a drop does.
+        const QString longName = makeFile(m_config.filePath("Long file name.text"));
+        wchar_t name[MAX_PATH];
+        const DWORD n = GetShortPathNameW(longName.toStdWString().c_str(), name, MAX_PATH);
+        const QString shortName = QString::fromWCharArray(name, int(qMin<DWORD>(n, MAX_PATH)));
+        QVERIFY2(shortName.endsWith(".TEX"), qPrintable(shortName));
+        rows.append({{shortName.toUtf8()}, CommandAction::Run, { longName }});
+#endif
         for (auto [arguments, action, files] : rows) {
             std::vector<const char *> argv{"poronbo"};
             for (const QByteArray &a : arguments)
