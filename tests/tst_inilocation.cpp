@@ -79,6 +79,10 @@ private slots:
             QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");
         }
 #endif
+#ifdef Q_OS_WIN // the user's local, not roaming, application data
+        QCOMPARE(QDir::toNativeSeparators(userConfigFolder()),
+                 qEnvironmentVariable("LOCALAPPDATA") + "\\tst_inilocation");
+#endif
     }
 };
 
