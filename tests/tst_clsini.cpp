@@ -14,52 +14,47 @@
 
 static const QByteArray kOld = "[S]\nK=old\n;"; // what most files hold before a save
 
+// A save of value under section and key into what is at the settings path.
+struct Save {
+    QByteArray before; // in the file; missing when empty
+    QString section = "S", key = "K", value = "NEW";
+    QByteArray after;       // empty: refused
+    QString reason = "?";   // why refused; "?": any reason
+    QString got = "DEF";    // what GetIni("S", "K") reads before
+    QString kind = "file";  // what is at the path
+    QByteArray faults = {}; // system calls that fail (syscallfault.h)
+};
+Q_DECLARE_METATYPE(Save)
+
 class TestClsIni : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Each content's section "[S]" (or "[s]") and key "K" (or "k"); "DEF" when none is found.
-    void get()
-    {
-        const QList<std::pair<QByteArray, QString>> rows{
-            {"", "DEF"},                                             // no file
-            {"[Other]\nK=1\n[S]\nX=2\n[T]\nK=3\n[s]\nK=4\n", "DEF"}, // only the first [S]
-            {"[S]\nK=\n", ""},
-            {"[S]\nk=1\nK=2\n", "1"},
-            {" \t[ S ] ; c\n \tK \t= \t v a l \t", "v a l"},
-            {"[S]\nK = a=b\n", "a=b"},
-            {"[S]\n;K=1\n  # K=2\n\njunk\n; [T]\nK=3\n", "3"},
-            {"\xEF\xBB\xBF[S]\nK=v\n", "v"},
-            {"[S]\nK=''\n", ""},
-            {"[S]\nK=\"x'\n", "\"x'"},
-            {QByteArray("[S]\nK= ab\0cd \n", 14), "ab"}};
-        const QTemporaryDir dir;
-        ClsIni ini;
-        ini.IniName = dir.filePath("get.ini");
-        for (const auto &[content, expected] : rows) {
-            makeFile(ini.IniName, content.size(), content);
-            QCOMPARE(content + ": " + ini.GetIni("s", "K", "DEF"), content + ": " + expected);
-        }
-    }
-
     void put_data()
     {
-        QTest::addColumn<QString>("kind");      // what is at the path, "file" for a regular file
-        QTest::addColumn<QByteArray>("faults"); // system calls that fail (syscallfault.h)
-        QTest::addColumn<QByteArray>("before"); // missing when empty
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QByteArray>("after"); // refused when empty
-        QTest::addColumn<QString>("reason");   // when refused; any when empty
+        QTest::addColumn<Save>("save");
         const auto edit = [](const char *tag, const QByteArray &before, const char *section,
-                             const char *key, const QByteArray &after, const QString &value = "NEW",
-                             const char *kind = "file", const char *faults = "",
-                             const QString &reason = "") {
-            QTest::newRow(tag) << QString(kind) << QByteArray(faults) << before << QString(section)
-                               << QString(key) << value << after << reason;
+                             const char *key, const QByteArray &after,
+                             const QString &value = "NEW") {
+            QTest::newRow(tag) << Save{before, section, key,
+                                       value,  after,   after.isEmpty() ? "?" : ""};
         };
+        // Section "[S]" (or "[s]") and key "K" (or "k") as read; a value with LF is refused.
+        const auto read = [](const char *tag, const QByteArray &before, const char *got) {
+            QTest::newRow(tag) << Save{before, "S", "K", "\n", {}, "?", got};
+        };
+        read("empty", "", "DEF");
+        read("key only in other sections", "[Other]\nK=1\n[S]\nX=2\n[T]\nK=3\n[s]\nK=4\n", "DEF");
+        read("empty value is not default", "[S]\nK=\n", "");
+        read("key ignores case, first wins", "[S]\nk=1\nK=2\n", "1");
+        read("blanks around section, key and value", " \t[ S ] ; c\n \tK \t= \t v a l \t", "v a l");
+        read("first '=' splits", "[S]\nK = a=b\n", "a=b");
+        read("comments, blanks and junk skipped", "[S]\n;K=1\n  # K=2\n\njunk\n; [T]\nK=3\n", "3");
+        read("UTF-8 BOM", "\xEF\xBB\xBF[S]\nK=v\n", "v");
+        read("empty single quotes", "[S]\nK=''\n", "");
+        read("mismatched quotes kept", "[S]\nK=\"x'\n", "\"x'");
+        read("NUL ends the value", QByteArray("[S]\nK= ab\0cd \n", 14), "ab");
         const QByteArray hand =
             "\xEF\xBB\xBF; settings\r\n\r\n[Other]\r\nOutPos=keep\r\n"
             "[Setting]\r\n\xFF junk\r\n  OutPos =\t old \t\r\nName=x\r\n# n=1\r\n; t=2\r\n"
@@ -103,41 +98,42 @@ private slots:
 
         // K=old becomes K=NEW, or what is at the path is left as it was.
         const QByteArray big = kOld + QByteArray((16 << 20) - 11, 'x');
-        const auto row = [&](const char *tag, const char *kind, const QString &reason,
-                             const char *faults = "", const QByteArray &before = kOld) {
-            const QByteArray after = QByteArray(before).replace("old", "NEW");
-            edit(tag, before, "S", "K", reason.isEmpty() ? after : "", "NEW", kind, faults, reason);
+        const auto row = [](const char *tag, const QString &reason, const char *faults = "",
+                            const char *kind = "file", const QByteArray &before = kOld) {
+            const bool old = QString(kind).startsWith("file") && before.size() <= 16 << 20;
+            const QByteArray after =
+                reason.isEmpty() ? QByteArray(before).replace("old", "NEW") : "";
+            QTest::newRow(tag) << Save{
+                before, "S", "K", "NEW", after, reason, old ? "old" : "DEF", kind, faults};
         };
         const QString notFile = "設定ファイルの場所にあるのは通常のファイルではありません。";
-        row("16 MiB", "file", "", "", big);
-        row("above 16 MiB", "file", "設定ファイルが大きすぎます（16 MiB を超えています）。", "",
+        row("16 MiB", "", "", "file", big);
+        row("above 16 MiB", "設定ファイルが大きすぎます（16 MiB を超えています）。", "", "file",
             big + "x");
-        row("read-only, even for root", "file read-only", "設定ファイルは読み取り専用です。");
-        row("no name", "no name", "設定ファイルの名前が決まっていません。");
-        row("a folder", "folder", notFile);
+        row("read-only, even for root", "設定ファイルは読み取り専用です。", "", "file read-only");
+        row("no name", "設定ファイルの名前が決まっていません。", "", "no name");
+        row("a folder", notFile, "", "folder");
 #ifdef Q_OS_UNIX
-        row("FIFO", "FIFO", notFile);
-        row("link to /dev/zero", "link to /dev/zero", notFile);
-        row("dangling link", "dangling link", notFile);
-        row("non-root: folder not writable", "file in a locked folder", systemReason(EACCES));
+        row("FIFO", notFile, "", "FIFO");
+        row("link to /dev/zero", notFile, "", "link to /dev/zero");
+        row("dangling link", notFile, "", "dangling link");
+        row("non-root: folder not writable", systemReason(EACCES), "", "file in a locked folder");
 #endif
         if (!SyscallFaults::supported())
             return;
-        row("open fails", "file", systemReason(EACCES), "open#1=EACCES");
-        row("fstat fails", "file", systemReason(EIO), "fstat#1=EIO");
-        row("read fails", "file", systemReason(EIO), "read#1=EIO");
-        row("short and interrupted reads", "file", "", "read#1=short read#2=EINTR read#3=short");
-        row("temporary name taken", "file", "", "open#2=EEXIST open#3=EEXIST");
-        row("temporary not made", "file", systemReason(EACCES), "open#2=EACCES");
-        row("disk full after a short write", "file", systemReason(ENOSPC),
-            "write#1=short write#2=ENOSPC");
-        row("short and interrupted writes", "file", "",
-            "write#1=short write#2=EINTR write#3=short");
-        row("mode not kept", "file", systemReason(EPERM), "fchmod#1=EPERM");
-        row("flush to disk fails", "file", systemReason(EIO), "fsync#1=EIO");
-        row("close fails", "file", systemReason(EIO), "close#2=EIO");
-        row("rename fails", "file", systemReason(EXDEV), "rename#1=EXDEV");
-        row("new file not written", "missing", systemReason(ENOSPC), "write#1=ENOSPC");
+        row("open fails", systemReason(EACCES), "open#1=EACCES");
+        row("fstat fails", systemReason(EIO), "fstat#1=EIO");
+        row("read fails", systemReason(EIO), "read#1=EIO");
+        row("short and interrupted reads", "", "read#1=short read#2=EINTR read#3=short");
+        row("temporary name taken", "", "open#2=EEXIST open#3=EEXIST");
+        row("temporary not made", systemReason(EACCES), "open#2=EACCES");
+        row("disk full after a short write", systemReason(ENOSPC), "write#1=short write#2=ENOSPC");
+        row("short and interrupted writes", "", "write#1=short write#2=EINTR write#3=short");
+        row("mode not kept", systemReason(EPERM), "fchmod#1=EPERM");
+        row("flush to disk fails", systemReason(EIO), "fsync#1=EIO");
+        row("close fails", systemReason(EIO), "close#2=EIO");
+        row("rename fails", systemReason(EXDEV), "rename#1=EXDEV");
+        row("new file not written", systemReason(ENOSPC), "write#1=ENOSPC", "missing");
     }
 
     // Only a regular file of at most 16 MiB is read, and replaced unless read-only. A refused or
@@ -145,14 +141,8 @@ private slots:
     // one keeps the file's mode and clears the reason.
     void put()
     {
-        QFETCH(QString, kind);
-        QFETCH(QByteArray, faults);
-        QFETCH(QByteArray, before);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QFETCH(QByteArray, after);
-        QFETCH(QString, reason);
+        QFETCH(Save, save);
+        const QString &kind = save.kind;
 #ifdef Q_OS_WIN
         if (QByteArray(QTest::currentDataTag()).startsWith("ANSI") && GetACP() != 932)
             QSKIP("needs the ANSI code page 932 (under Wine: LANG=ja_JP.UTF-8)");
@@ -162,7 +152,7 @@ private slots:
 #endif
         const QTemporaryDir dir;
         const QString name = kind == "no name" ? "" : dir.filePath("PORONBO.INI");
-        const bool regular = kind.startsWith("file") && !before.isEmpty();
+        const bool regular = kind.startsWith("file") && !save.before.isEmpty();
 #ifdef Q_OS_UNIX
         QVERIFY(kind != "FIFO" || ::mkfifo(qPrintable(name), 0600) == 0);
         QVERIFY(!kind.contains("link") ||
@@ -170,34 +160,31 @@ private slots:
 #endif
         QVERIFY(kind != "folder" || QDir().mkdir(name));
         if (regular)
-            QFile::setPermissions(makeFile(name, before.size(), before),
+            QFile::setPermissions(makeFile(name, save.before.size(), save.before),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         QVERIFY(!kind.contains("read-only") || QFile::setPermissions(name, QFile::ReadOwner));
-        const QFile::Permissions mode = QFileInfo(name).permissions(),
-                                 open = QFile::permissions(dir.path());
+        const QFile::Permissions mode = QFileInfo(name).permissions();
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
         const QStringList entries = QDir(dir.path()).entryList(all);
         if (kind.contains("locked"))
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         ClsIni i;
         i.IniName = name;
-        const bool old = regular && before.startsWith(kOld) && before.size() <= 16 << 20;
-        QCOMPARE(i.GetIni("S", "K", "DEF"), old ? "old" : "DEF");
+        QCOMPARE(i.GetIni("s", "k", "DEF"), save.got);
         QVERIFY(!i.PutIni("S", "K", "\n")); // leaves a reason to clear
-        const SyscallFaults failing(faults);
-        const bool saved = i.PutIni(section, key, value);
+        const SyscallFaults failing(save.faults);
+        const bool saved = i.PutIni(save.section, save.key, save.value);
         QVERIFY(failing.allMet());
-        QFile::setPermissions(dir.path(), open);
-        QCOMPARE(saved, !after.isEmpty());
-        QCOMPARE(i.LastError().isEmpty(), saved);
-        QCOMPARE(reason.isEmpty() ? reason : i.LastError(), reason);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(saved, !save.after.isEmpty());
+        QCOMPARE(save.reason == "?" && !i.LastError().isEmpty() ? "?" : i.LastError(), save.reason);
         QCOMPARE(QDir(dir.path()).entryList(all), saved ? QStringList{"PORONBO.INI"} : entries);
         QCOMPARE(QFileInfo(name).isSymLink(), kind.contains("link"));
         QVERIFY(!regular || QFileInfo(name).permissions() == mode);
         if (regular || saved)
-            QCOMPARE(readFile(name), saved ? after : before);
+            QCOMPARE(readFile(name), saved ? save.after : save.before);
         if (saved)
-            QCOMPARE(i.GetIni(section, key, "DEF"), value);
+            QCOMPARE(i.GetIni(save.section, save.key, "DEF"), save.value);
     }
 };
 
