@@ -79,7 +79,7 @@ private slots:
         };
         row("a dummy of any version", "", "", 5, "\xFF\xFF\xFF");
         row("short", "length 39", "", -1, good.left(39));
-        row("long", "length 41", "", -1, good + " ");
+        row("long", "length 42", "", -1, good + "  ");
         row("signature", "signature", "", 0, "*PBx");
         row("byte 4", "byte 4", "", 4, "\x01");
         row("lower-case hex", "size digits", "", 8, "000004d2");
