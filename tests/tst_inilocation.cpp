@@ -2,7 +2,6 @@
 #include "settings/IniLocation.h"
 #include "testutil.h"
 
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,69 +16,61 @@ class TestIniLocation : public QObject
     static QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 
 private slots:
-    // Tests run as root in CI, where every folder is writable: the check is injected.
-    void choose_data()
-    {
-        QTest::addColumn<QList<bool>>("given"); // file there, writable, bundle, user folder
-        QTest::addColumn<bool>("beside");
-        QTest::newRow("writable folder") << QList{false, true, false, true} << true;
-        QTest::newRow("read-only folder") << QList{false, false, false, true} << false;
-        QTest::newRow("file already there") << QList{true, false, false, true} << true;
-        QTest::newRow("bundle, writable, file there") << QList{true, true, true, true} << false;
-        QTest::newRow("no user folder") << QList{false, false, false, false} << true;
-    }
-
+    // Rows: executable's folder, user's, "w" writable (injected: root writes anywhere), "b" in a
+    // bundle (".../Name.app/Contents/MacOS[/]"), the name. "@": a folder holding PORONBO.INI.
     void choose()
     {
-        QFETCH(QList<bool>, given);
-        QFETCH(bool, beside);
         const QTemporaryDir dir;
-        const QString exe = native(dir.filePath("bin")), user = native(dir.filePath("config/p"));
-        QDir().mkpath(exe);
-        if (given[0])
-            makeFile(exe + "/PORONBO.INI");
-        QStringList asked;
-        const QString name =
-            chooseIniName({exe, given[3] ? user : QString(), given[2]}, [&](const QString &f) {
-                asked << f;
-                return given[1];
-            });
-        QCOMPARE(name, native((beside ? exe : user) + "/PORONBO.INI"));
-        QVERIFY(asked.isEmpty() || asked == QStringList{exe});
-        QVERIFY(!QFileInfo::exists(user)); // made by the first save, not by the choice
+        makeFile(dir.filePath("PORONBO.INI"));
+        for (QStringList row : QList<QStringList>{
+                 {"/x", "@/u", "", "@/u/PORONBO.INI"},
+                 {"@", "@/u", "", "@/PORONBO.INI"},      // a file there is used
+                 {"@", "@/u/", "bw", "@/u/PORONBO.INI"}, // never inside a bundle
+                 {"/x", "", "", "/x/PORONBO.INI"},
+                 {"/", "@/u", "w", "/PORONBO.INI"},
+                 {"", "@/u", "w", "@/u/PORONBO.INI"}, // an unknown folder is not the root
+                 {"", "", "w", ""}}) {
+            row.replaceInStrings("@", dir.path());
+            QCOMPARE(chooseIniName(
+                         {row[0], row[1], row[2].contains('b')},
+                         [&](const QString &f) { return row[2].contains('w') && f == row[0]; }),
+                     native(row[3]));
+        }
+        QVERIFY(!QFileInfo::exists(dir.filePath("u"))); // made by the first save, not here
+        for (const QString f :
+             {"/Applications/Poronbo.app/Contents/MacOS", "/A/Poronbo.app/Contents/MacOS/",
+              "/opt/Contents/MacOS", "/.app/Contents/MacOS", "/A/P.app/Contents/Resources"})
+            QVERIFY2(isAppBundleFolder(f) == f.contains("Poronbo") &&
+                         isAppBundleFolder(native(f)) == f.contains("Poronbo"),
+                     qPrintable(f));
     }
 
-    void rootFolderHasOneSeparator()
+    // Not writable without write or without search permission (only another user than
+    // root sees these refuse), nor a missing folder or a program. Nothing is left behind.
+    void writableFolder()
     {
-        const auto yes = [](const QString &) { return true; };
-        QCOMPARE(chooseIniName({QDir::rootPath(), native("/u"), false}, yes),
-                 native(QDir::rootPath() + "PORONBO.INI"));
-        QCOMPARE(chooseIniName({native("/x"), native("/u/"), true}, yes), native("/u/PORONBO.INI"));
-        // An executable folder that cannot be told is never taken for the root.
-        QCOMPARE(chooseIniName({QString(), native("/u"), false}, yes), native("/u/PORONBO.INI"));
-        QCOMPARE(chooseIniName({QString(), QString(), false}, yes), QString());
-    }
-
-    // ".../Name.app/Contents/MacOS", a trailing separator allowed, with either separator.
-    void bundleFolder()
-    {
-        for (const char *folder :
-             {"/Applications/Poronbo.app/Contents/MacOS", "/A/Poronbo.app/Contents/MacOS/"})
-            QVERIFY2(isAppBundleFolder(folder) && isAppBundleFolder(native(folder)), folder);
-        for (const char *folder :
-             {"/opt/Contents/MacOS", "/.app/Contents/MacOS", "/A/P.app/Contents/Resources"})
-            QVERIFY2(!isAppBundleFolder(folder) && !isAppBundleFolder(native(folder)), folder);
+        const QTemporaryDir dir;
+        const QString locked = dir.filePath("locked");
+        QVERIFY(isWritableFolder(dir.path()) && QDir().mkdir(locked));
+        for (const QString &folder :
+             {dir.filePath("missing"), qApp->applicationFilePath(), QString()})
+            QVERIFY2(!isWritableFolder(folder), qPrintable(folder));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{"locked"});
+#ifdef Q_OS_UNIX
+        if (::geteuid() == 0)
+            QSKIP("root passes every permission check");
+        for (const auto permissions :
+             {QFile::ReadOwner | QFile::ExeOwner, QFile::ReadOwner | QFile::WriteOwner})
+            QVERIFY(QFile::setPermissions(locked, permissions) && !isWritableFolder(locked));
+#endif
     }
 
     // Variables that are not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored.
+    // Last: the variables are left as set.
     void userFolder()
     {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-        const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
-        const auto restore = qScopeGuard([&] {
-            qputenv("XDG_CONFIG_HOME", config);
-            qputenv("HOME", home);
-        });
         for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
                                                                {"", "/h/\xfe/", "/h/\xfe/.config"},
                                                                {"c", "/h", "/h/.config"}}) {
@@ -88,31 +79,6 @@ private slots:
             QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");
         }
 #endif
-    }
-
-    void writableFolder()
-    {
-        const QTemporaryDir dir;
-        QVERIFY(isWritableFolder(dir.path()));
-#ifdef Q_OS_UNIX
-        // Root may write anywhere, so only another user sees the permission refuse.
-        if (geteuid() != 0) {
-            const QString locked = dir.filePath("locked");
-            QVERIFY(QDir().mkdir(locked));
-            QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-            QVERIFY(!isWritableFolder(locked));
-            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
-            QVERIFY(!isWritableFolder(locked)); // no search permission
-            QDir().rmdir(locked);
-        }
-#endif
-        QVERIFY(!isWritableFolder(dir.filePath("missing")));
-        const QString plain = makeFile(dir.filePath("plain")); // a program, not a folder
-        QFile::setPermissions(plain, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!isWritableFolder(plain));
-        QVERIFY(!isWritableFolder(QString()));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList{"plain"}); // nothing left behind
     }
 };
 
