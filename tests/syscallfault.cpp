@@ -1,70 +1,47 @@
 #include "syscallfault.h"
 
 #include <QByteArrayList>
-#include <QHash>
 #include <cerrno>
+
+constexpr int Short = -1, Fifo = -2;
+static QHash<QByteArray, int> counts;
+
+SyscallFaults::SyscallFaults(const QByteArray &plan)
+{
+    static const QHash<QByteArray, int> whats{
+        {"ENOSPC", ENOSPC}, {"EIO", EIO},     {"EINTR", EINTR},
+        {"EACCES", EACCES}, {"EPERM", EPERM}, {"EEXIST", EEXIST},
+        {"EXDEV", EXDEV},   {"short", Short}, {"fifo", Fifo}};
+    planned.clear();
+    counts.clear();
+    for (const QByteArray &item : plan.split(' ')) {
+        const QByteArrayList parts = QByteArray(item).replace('=', '#').split('#'); // call n what
+        if (parts.size() == 3 && whats.contains(parts[2]))
+            planned.insert(parts[0] + '#' + QByteArray::number(parts[1].toInt()), whats[parts[2]]);
+        else if (!item.isEmpty())
+            qFatal("bad fault plan item %s", item.constData());
+    }
+}
 
 #ifdef Q_OS_LINUX
 #include <cstdarg>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
-constexpr int Short = -1, Fifo = -2;
-static QHash<QByteArray, int> counts, faults; // "call#n" (n from the plan's start) to what
-
-SyscallFaults::SyscallFaults(const QByteArray &plan)
-{
-    static const QByteArrayList calls{"open",   "read",  "write", "fstat",
-                                      "fchmod", "fsync", "close", "rename"};
-    static const QHash<QByteArray, int> whats{
-        {"ENOSPC", ENOSPC}, {"EIO", EIO},     {"EINTR", EINTR},
-        {"EACCES", EACCES}, {"EPERM", EPERM}, {"EEXIST", EEXIST},
-        {"EXDEV", EXDEV},   {"short", Short}, {"fifo", Fifo}};
-    faults.clear();
-    counts.clear();
-    for (const QByteArray &item : plan.split(' ')) {
-        const QByteArrayList parts = QByteArray(item).replace('=', '#').split('#'); // call n what
-        const QByteArray call = parts.value(0) + '#' + QByteArray::number(parts.value(1).toInt());
-        if (parts.size() == 3 && calls.contains(parts[0]) && whats.contains(parts[2]))
-            faults.insert(call, whats[parts[2]]);
-        else if (!item.isEmpty())
-            qFatal("bad fault plan item %s", item.constData());
-    }
-}
-
-SyscallFaults::~SyscallFaults()
-{
-    faults.clear();
-}
-
-bool SyscallFaults::allMet() const
-{
-    return faults.isEmpty();
-}
-
-#ifdef Q_OS_LINUX
 // What this call should do: 0 to work as usual, else an errno, Short or Fifo.
 static int next(const char *call)
 {
-    return faults.take(call + ('#' + QByteArray::number(++counts[call])));
+    return SyscallFaults::planned.take(call + ('#' + QByteArray::number(++counts[call])));
 }
 
-static int fail(int error)
-{
-    errno = error;
-    return -1;
-}
-
-// The wrappers: an armed fault fails the call (or shortens it); else the call is made.
 extern "C" {
 #define PASS(Result, name, Params, args)                                                           \
     Result __real_##name Params;                                                                   \
     Result __wrap_##name Params                                                                    \
     {                                                                                              \
         const int what = next(#name);                                                              \
-        return what > 0 ? fail(what) : __real_##name args;                                         \
+        return what > 0 ? (errno = what, -1) : __real_##name args;                                 \
     }
 PASS(int, fstat, (int fd, struct stat *st), (fd, st))
 PASS(int, fchmod, (int fd, mode_t mode), (fd, mode))
@@ -76,11 +53,11 @@ PASS(ssize_t, write, (int fd, const void *data, size_t size),
      (fd, data, what == Short ? (size + 1) / 2 : size))
 
 int __real_close(int fd);
-int __wrap_close(int fd)
+int __wrap_close(int fd) // closes also when it fails
 {
     const int what = next("close");
     const int result = __real_close(fd);
-    return what > 0 ? fail(what) : result;
+    return what > 0 ? (errno = what, -1) : result;
 }
 
 int __real_open(const char *path, int flags, ...);
@@ -93,7 +70,7 @@ int __wrap_open(const char *path, int flags, ...)
     const int what = next("open");
     if (what == Fifo && (::unlink(path) != 0 || ::mkfifo(path, 0600) != 0))
         qFatal("cannot put a FIFO at %s", path);
-    return what > 0 ? fail(what) : __real_open(path, flags, mode);
+    return what > 0 ? (errno = what, -1) : __real_open(path, flags, mode);
 }
 }
 #endif
