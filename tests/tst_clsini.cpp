@@ -91,7 +91,8 @@ private slots:
         const QByteArray big = kOld + QByteArray((16 << 20) - 11, 'x');
         const auto row = [](const char *tag, const QString &reason, const char *faults = "",
                             const char *kind = "file", const QByteArray &before = kOld) {
-            const bool read = QString(kind).startsWith("file") && before.size() <= 16 << 20;
+            const bool read = QString(kind).startsWith("file") && !QString(kind).endsWith("use") &&
+                              before.size() <= 16 << 20;
             const QByteArray after =
                 reason.isEmpty() ? QByteArray(before).replace("old", "NEW") : "";
             QTest::newRow(tag) << Save{before, after, "S", "K", "NEW", reason, read ? "old" : "DEF",
@@ -104,6 +105,10 @@ private slots:
         row("read-only, even for root", "設定ファイルは読み取り専用です。", "", "file read-only");
         row("no name", "設定ファイルの名前が決まっていません。", "", "no name");
         row("a folder", notFile, "", "folder");
+#ifdef Q_OS_WIN
+        row("device NUL", "?", "", "NUL");
+        row("file in use, shared with no one", "?", "", "file in use");
+#endif
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
         row("FIFO", notFile, "", "FIFO");
         row("non-root: link to /dev/zero", notFile, "", "link to /dev/zero");
@@ -132,7 +137,8 @@ private slots:
         QFETCH(Save, save);
         const QString &kind = save.kind;
         const QTemporaryDir dir;
-        const QString name = kind == "no name" ? "" : dir.filePath("PORONBO.INI");
+        const QString name =
+            kind == "no name" ? "" : dir.filePath(kind == "NUL" ? kind : "PORONBO.INI");
         const bool regular = kind.startsWith("file") && !save.before.isEmpty();
 #ifdef Q_OS_WIN
         if (QByteArray(QTest::currentDataTag()).startsWith("ANSI") && GetACP() != 932)
@@ -154,6 +160,12 @@ private slots:
         const QStringList entries = QDir(dir.path()).entryList(all);
         if (kind.contains("locked"))
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+#ifdef Q_OS_WIN
+        const HANDLE inUse = kind.endsWith("use")
+                                 ? CreateFileW(name.toStdWString().c_str(), GENERIC_READ, 0,
+                                               nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+#endif
         ClsIni i;
         i.IniName = name;
         QCOMPARE(i.GetIni("s", "k", "DEF"), save.got);
@@ -161,6 +173,9 @@ private slots:
         const SyscallFaults failing(save.faults);
         const bool saved = i.PutIni(save.section, save.key, save.value);
         QVERIFY(failing.allMet());
+#ifdef Q_OS_WIN
+        QVERIFY(kind.endsWith("use") == (inUse != INVALID_HANDLE_VALUE && CloseHandle(inUse)));
+#endif
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(saved, !save.after.isEmpty());
         QCOMPARE(save.reason == "?" && !i.LastError().isEmpty() ? "?" : i.LastError(),
