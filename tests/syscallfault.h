@@ -15,15 +15,4 @@ public:
     // A fault never met (a call misnamed, or not made) would pass unseen.
     bool allMet() const { return planned.isEmpty(); }
     static inline QHash<QByteArray, int> planned; // "call#n" (n from the plan's start) to what
-#ifdef Q_OS_LINUX
-    static bool supported()
-    {
-        return true;
-    }
-#else
-    static bool supported()
-    {
-        return false;
-    } // only the empty plan
-#endif
 };
