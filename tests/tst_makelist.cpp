@@ -212,11 +212,12 @@ private slots:
         m_list.remove({3, 2, 3});
         QCOMPARE(QList<qsizetype>({removed.size(), reset.size(), m_list.errorRow()}),
                  QList<qsizetype>({1, 0, 3}));
-        m_list.remove({4, 1, 4});
+        m_list.remove({4, 1, 3}); // the row with the error among them
         QCOMPARE(QList<qsizetype>({removed.size(), reset.size(), m_list.errorRow()}),
-                 QList<qsizetype>({1, 1, 2}));
-        QCOMPARE(drop(src).added, 4);
-        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "d e a b c f");
+                 QList<qsizetype>({1, 1, 0}));
+        QCOMPARE(drop(src).added, 5);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "d a b c e f");
+        m_list.setOutcome(2, DummyRefusal::None, "error");
         m_list.setOutcome(2, DummyRefusal::None); // the next make of the row with the error
         QCOMPARE(m_list.errorRow(), 0);
     }
