@@ -99,8 +99,7 @@ private slots:
                 late.setFileTime({{30000, 1, 2}, {}}, QFileDevice::FileModificationTime));
         late.close();
         drop({path}, {}, QLocale(QLocale::Japanese, QLocale::Japan));
-        QVERIFY2(column(MakeColumn::TIMESTUMP)[0].startsWith("30000/01/0"),
-                 qPrintable(column(MakeColumn::TIMESTUMP)[0]));
+        QVERIFY(column(MakeColumn::TIMESTUMP)[0].startsWith("30000/01/0"));
         QCOMPARE(MakeAll(m_list).made, 1);
         QCOMPARE(dummy(1).mid(20, 14), "99991231235959");
 #endif
