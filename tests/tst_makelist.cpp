@@ -85,8 +85,7 @@ private slots:
         drop(paths, {}, QLocale(QLocale::Japanese, QLocale::Japan));
         const QStringList texts = column(MakeColumn::TIMESTUMP); // the days hold in any time zone
         QCOMPARE(texts.mid(2), QStringList({"9999/12/31 23:59:59", "0001/01/01"}));
-        QVERIFY2(texts[0].startsWith("11475/01/") && texts[1].startsWith("-0001/07/"),
-                 qPrintable(texts.join(" | ")));
+        QVERIFY(texts[0].startsWith("11475/01/") && texts[1].startsWith("-0001/07/"));
         QCOMPARE(MakeAll(m_list).made, 4);
         for (int n = 1; n <= 4; ++n)
             QCOMPARE(dummy(n).mid(20, 14), n % 2 ? "99991231235959" : "00010101000000");
