@@ -1,6 +1,5 @@
-// A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=poronbosmoke) driving poronbo for tst_programs: once
-// the window lists PORONBO_SMOKE_ROWS rows (or after 10 s) it clicks 作成, writes the rows and the
-// messages shown to the file PORONBO_SMOKE_REPORT, and quits.
+// A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=poronbosmoke) driving poronbo: once it lists
+// PORONBO_SMOKE_ROWS rows (or after 10 s), 作成; the rows and messages go to PORONBO_SMOKE_REPORT.
 
 #include <QtWidgets>
 

@@ -45,9 +45,8 @@ private slots:
                  QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
     }
 
-    // poronbo FILE...: the rows in the order given, Create's dummies, the options read from
-    // and saved to the settings file beside the program (or the user's when that folder is
-    // not writable), Qt's own texts in the system's language. poronbo-info reads them back.
+    // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
+    // (or in the user's folder), Qt's texts in the system's language; poronbo-info reads them back.
     void window_data()
     {
         QTest::addColumn<bool>("writableFolder");
@@ -111,10 +110,13 @@ private slots:
         makeFile(work + "/b.txt", 3 + (qint64(1) << 32), "x", time); // the same low 32 bits
         makeFile(work + "/--help", 3, "x", time.addSecs(1));
         QVERIFY(QFile::remove(work + "/a"));
-        QCOMPARE(run(info, QStringList{"--check=" + work} + dummies, work).value(1),
+        QByteArray record = readFile(work + "/" + dummies[0]); // as if made without the size
+        makeFile(work + "/P_b.txt", 40, record.replace(35, 1, QByteArray(1, 0)));
+        QCOMPARE(run(info, QStringList{"--check=" + work} + dummies << "P_b.txt", work).value(1),
                  line.arg(dummies[0], "b.txt", "3", "differs (size)") +
                      line.arg(dummies[1], "--help", "3", "differs (time)") +
-                     line.arg(dummies[2], "a", "4294967297", "missing"));
+                     line.arg(dummies[2], "a", "4294967297", "missing") +
+                     line.arg("P_b.txt", "b.txt", "3", "matches").replace("\t1\tm", "\t0\tm"));
         QVERIFY(
             run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
         // Usage errors; an output that cannot be written (a full disk, a pipe closed early).

@@ -178,10 +178,9 @@ private slots:
         QCOMPARE(list()->currentIndex().row(), 0);
         QCOMPARE(order.join(' '),
                  "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList");
+        const auto also = QItemSelectionModel::Select | QItemSelectionModel::Rows;
         for (const int row : {0, 1, 3})
-            list()->selectionModel()->select(m_window->makeList().index(row, 0),
-                                             QItemSelectionModel::Select |
-                                                 QItemSelectionModel::Rows);
+            list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
         list()->actions().last()->trigger();
