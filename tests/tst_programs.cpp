@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <cstdio>
+#endif
+
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
 static const QString Eol = "\r\n", Exe = ".exe";
@@ -41,8 +45,15 @@ private slots:
         QCOMPARE(help.value(0) + help.value(2), "0");
         QVERIFY(help[1].contains("[--] [FILE...]" + Eol +
                                  "Opens the window and adds the files as if dropped on it." + Eol));
-        QCOMPARE(run(built("poronbo"), {"--version", "--help"}, {}, noDisplay),
-                 QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
+        // poronbo-info's short forms too; poronbo takes "-h" and "-v" as files.
+        for (const char *version : {"--version", "poronbo-info --version", "poronbo-info -v"}) {
+            QStringList args = QString(version).split(' ');
+            const QString program = args.size() > 1 ? args.takeFirst() : "poronbo";
+            QCOMPARE(run(built(qPrintable(program)), args << "--help", {}, noDisplay),
+                     QStringList({"0", program + " " PORONBO_VERSION_TEXT + Eol, ""}));
+        }
+        for (const char *help : {"--help", "-h"})
+            QVERIFY(run(built("poronbo-info"), {help, "-v"})[1].startsWith("Usage: poronbo-info"));
     }
 
     // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
@@ -82,12 +93,22 @@ private slots:
                               "PORONBO_SMOKE_REPORT=" + tmp.filePath("report"),
                               "LC_ALL=ja_JP.UTF-8",
                               "XDG_CONFIG_HOME=" + tmp.filePath("config")};
+        QStringList command{bin + "/poronbo" + Exe, "b.txt", "--", "--help", "a"};
+        QString shown = QDir::toNativeSeparators(work); // the folder as the list shows it
+#ifdef Q_OS_UNIX // from a current folder whose name is not UTF-8
+        QVERIFY(::rename(qPrintable(work), QFile::encodeName(work) + "\xff") == 0);
+        command = QStringList{"bash", "-c", "cd \"$0\"$'\\xff' && exec \"$@\"", work} + command;
+        shown = work + QChar(0xFFFD); // as the report has it
+#endif
         const QString ran =
-            run(bin + "/poronbo" + Exe, {"b.txt", "--", "--help", "a"}, work, env)[0];
+            run(command.takeFirst(), command, Exe.isEmpty() ? tmp.path() : work, env)[0];
+#ifdef Q_OS_UNIX
+        QVERIFY(::rename(QFile::encodeName(work) + "\xff", qPrintable(work)) == 0);
+#endif
         QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(ran, "0");
         const QStringList dummies{"P_b(3).txt", "P_--help(3)", "P_a(4,294,967,297)"};
-        const QString row = "○\t" + QDir::toNativeSeparators(work) + "\t";
+        const QString row = "○\t" + shown + "\t";
         QStringList expected{row + dummies[0], row + dummies[1], row + dummies[2]};
         // Qt's texts: on Windows deployed beside the program, elsewhere Qt's own when installed.
         if (!Exe.isEmpty() ||
@@ -115,16 +136,25 @@ private slots:
                      line.arg(dummies[1], "--help", "3", "differs (time)") +
                      line.arg(dummies[2], "a", "4294967297", "missing") +
                      line.arg("P_b.txt", "b.txt", "3", "matches").replace("\t1\tm", "\t0\tm"));
-        QVERIFY(
-            run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
+        // --check followed by an option: beside each dummy. Every key, in JSON's order.
+        QCOMPARE(run(info, {"--check", "--json", dummies[0]}, work).value(1),
+                 "{\"check\":\"differs\",\"differs\":[\"size\"],\"dummy\":\"P_b(3).txt\","
+                 "\"modified\":\"2024-03-05 09:04:07\",\"prefix_length\":2,\"size\":3,"
+                 "\"size_in_name\":true,\"source\":\"." +
+                     QString(Exe.isEmpty() ? "/" : "\\\\") +
+                     "b.txt\",\"source_name\":\"b.txt\",\"version\":\"" PORONBO_VERSION_TEXT "\"}" +
+                     Eol);
         // Usage errors; an output that cannot be written (a full disk, a pipe closed early).
         QCOMPARE(run(info, {"--json"}).value(0), "2");
         QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}).value(0), "2");
 #ifdef Q_OS_LINUX
         const QString shell = "set -o pipefail; \"$0\" \"$@\" ";
-        const QStringList many(5000, dummies[0]);
-        for (const char *to : {">/dev/full", "| head -c 1"})
-            QCOMPARE(run("bash", QStringList{"-c", shell + to, info} + many, work)[0], "1");
+        for (const char *to : {">/dev/full", "| head -c 1", ">/dev/full #one line"})
+            QCOMPARE(run("bash",
+                         QStringList{"-c", shell + to, info} +
+                             QStringList(QByteArray(to).contains('#') ? 1 : 5000, dummies[0]),
+                         work)[0],
+                     "1");
         // A name's control characters show on standard error as on standard output.
         QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}).value(2).count('\n'), 1);
 #endif
