@@ -33,9 +33,7 @@ private slots:
             {qint64(5) << 32 | 0xFFFFFFFF, QDateTime(),
              "FFFFFFFF    00010101000000"}, // low 32 bits
             {0, QDateTime({9999, 6, 5}, {4, 3, 2}), "00000000    99990605040302"},
-            {0, QDateTime({10000, 1, 1}, {}), "00000000    99991231235959"},
-            {0, QDateTime({1, 6, 5}, {4, 3, 2}), "00000000    00010605040302"},
-            {0, QDateTime({-1, 1, 1}, {}), "00000000    00010101000000"}};
+            {0, QDateTime({1, 6, 5}, {4, 3, 2}), "00000000    00010605040302"}};
         for (const auto &[size, time, fields] : rows)
             QCOMPARE(DummyHeader::make(size, time, 6, false).toBytes().sliced(8, 26), fields);
         for (int len : {-1, 256}) // checked before any look at the disk

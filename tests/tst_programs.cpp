@@ -6,10 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <cstdio>
-#endif
-
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
 static const QString Eol = "\r\n", Exe = ".exe";
@@ -45,15 +41,11 @@ private slots:
         QCOMPARE(help.value(0) + help.value(2), "0");
         QVERIFY(help[1].contains("[--] [FILE...]" + Eol +
                                  "Opens the window and adds the files as if dropped on it." + Eol));
-        // poronbo-info's short forms too; poronbo takes "-h" and "-v" as files.
-        for (const char *version : {"--version", "poronbo-info --version", "poronbo-info -v"}) {
-            QStringList args = QString(version).split(' ');
-            const QString program = args.size() > 1 ? args.takeFirst() : "poronbo";
-            QCOMPARE(run(built(qPrintable(program)), args << "--help", {}, noDisplay),
-                     QStringList({"0", program + " " PORONBO_VERSION_TEXT + Eol, ""}));
-        }
-        for (const char *help : {"--help", "-h"})
-            QVERIFY(run(built("poronbo-info"), {help, "-v"})[1].startsWith("Usage: poronbo-info"));
+        QCOMPARE(run(built("poronbo"), {"--version", "--help"}, {}, noDisplay),
+                 QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
+        QCOMPARE(run(built("poronbo-info"), {"-v", "-h"}).value(1),
+                 "poronbo-info " PORONBO_VERSION_TEXT + Eol); // the first option counts
+        QVERIFY(run(built("poronbo-info"), {"-h", "-v"})[1].startsWith("Usage: poronbo-info"));
     }
 
     // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program

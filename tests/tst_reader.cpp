@@ -98,11 +98,8 @@ private slots:
             "P_a(9,223,372,036,854,775,808).txt");
         row("prefix takes the whole name", "prefix length", "", 34, "\x07");
         row("folder", "not a file", "folder");
-#ifdef Q_OS_WIN
-        row("folder missing", systemReason(ERROR_PATH_NOT_FOUND), "missing", 0, {}, "no/a");
-#else
-        row("folder missing", systemReason(ENOENT), "missing", 0, {}, "no/a");
-#endif
+        const int noPath = QDir::separator() == '\\' ? 3 : ENOENT; // 3: ERROR_PATH_NOT_FOUND
+        row("folder missing", systemReason(noPath), "missing", 0, {}, "no/a");
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
         row("link to /dev/zero", "not a file", "/dev/zero");
         row("longer, of no stated size, in short reads", "length 41",
