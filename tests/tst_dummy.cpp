@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>

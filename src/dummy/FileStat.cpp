@@ -94,7 +94,7 @@ FileStat probeFile(const QString &path, const std::optional<QByteArray> &name)
                                           : secs * 1000;
 #elif defined(Q_OS_WIN)
     if (!name) {
-        result.error = path.isEmpty() ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME;
+        result.error = int(path.isEmpty() ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME);
         return result;
     }
     result = probeEntry(path);
