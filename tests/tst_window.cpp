@@ -168,35 +168,28 @@ private slots:
         }
     }
 
-    void keyboard_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("current"); // the list's current row before, -1 for none
-        QTest::addColumn<QString>("order");
-        const QString all = "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList";
-        QTest::newRow("Tab, no current row") << int(Qt::Key_Tab) << -1 << all;
-        QTest::newRow("Tab, current row kept") << int(Qt::Key_Tab) << 2 << all;
-        QTest::newRow("Shift+Tab, no current row") << int(Qt::Key_Backtab) << -1 << "lvMakeList";
-    }
-
-    // The keyboard reaches the list on its current row, else the first, the option buttons one
-    // stop; then Delete and Clear.
+    // The keyboard reaches the list on its current row, else the first; the option buttons are one
+    // stop. Then Delete and Clear.
     void keyboard()
     {
-        QFETCH(int, key);
-        QFETCH(int, current);
         drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        child("optOutPath_0")->setFocus();
-        list()->selectionModel()->setCurrentIndex(m_window->makeList().index(current, 0),
-                                                  QItemSelectionModel::Clear);
-        QStringList order;
-        while (!list()->hasFocus() && order.size() < 9) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-            order << QApplication::focusWidget()->objectName();
+        const QString all = "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList";
+        for (const auto &[key, current, expected] :
+             QList<std::tuple<Qt::Key, int, QString>>{{Qt::Key_Tab, -1, all},
+                                                      {Qt::Key_Tab, 2, all},
+                                                      {Qt::Key_Backtab, -1, "lvMakeList"}}) {
+            child("optOutPath_0")->setFocus();
+            list()->selectionModel()->setCurrentIndex(m_window->makeList().index(current, 0),
+                                                      QItemSelectionModel::Clear);
+            QStringList order;
+            while (!list()->hasFocus() && order.size() < 9) {
+                QTest::keyClick(QApplication::focusWidget(), key);
+                order << QApplication::focusWidget()->objectName();
+            }
+            QCOMPARE(list()->currentIndex().row(), qMax(current, 0));
+            QCOMPARE(order.join(' '), expected);
         }
-        QCOMPARE(list()->currentIndex().row(), qMax(current, 0));
-        QTEST(order.join(' '), "order");
         const auto also = QItemSelectionModel::Select | QItemSelectionModel::Rows;
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
