@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <climits>
 #include <stdexcept>
 
@@ -102,6 +103,39 @@ private slots:
         QCOMPARE(MakeAll(m_list).made, 1);
         QCOMPARE(dummy(1).mid(20, 14), "99991231235959");
 #endif
+    }
+
+    // A file's time is the wall clock of the zone (TZ) at that instant, also on either side of a
+    // change to or from summer time; in the system's locale when Finnish, the date alone at 0:00.
+    void zones()
+    {
+        const QByteArray tz = qgetenv("TZ");
+        const bool fi = QLocale::system().name() == "fi_FI";
+        const auto utc = [](int month, int day, int h, int m, int s) {
+            return QDateTime({2024, month, day}, {h, m, s}, QTimeZone::utc());
+        };
+        const int ahead = tz == "Asia/Tokyo" || tz == "JST-9"           ? 9  // Wine's names
+                          : tz == "America/New_York" || tz == "EST5EDT" ? -5 // in winter
+                                                                        : 0;
+        for (const auto &[time, summer] : QList<std::pair<QDateTime, int>>{
+                 {utc(1, 15, 3, 0, 1), 0}, // the day before in New York
+                 {utc(1, 15, 0, 0, 0).addSecs(-ahead * 3600), 0},
+                 {utc(3, 10, 6, 59, 59), 0}, // summer time there begins
+                 {utc(3, 10, 7, 0, 0), 1},
+                 {utc(11, 3, 5, 59, 59), 1}, // and ends
+                 {utc(11, 3, 6, 0, 0), 0}}) {
+            const QDateTime wall = time.addSecs((ahead + (ahead == -5 && summer)) * 3600);
+            m_list.clear();
+            drop({file(wall.toString("MMddHHmmss"), 1, time)}, {},
+                 fi ? QLocale::system() : English);
+            const QString date = wall.toString(fi ? "d.M.yyyy" : "M/d/yy");
+            QCOMPARE(column(MakeColumn::TIMESTUMP)[0],
+                     wall.time() == QTime(0, 0)
+                         ? date
+                         : date + wall.toString(fi ? " H.mm.ss" : " h:mm:ss AP"));
+            QCOMPARE(MakeAll(m_list).made, 1);
+            QCOMPARE(dummy(1).mid(20, 14), wall.toString("yyyyMMddHHmmss").toLatin1());
+        }
     }
 
     // Keys stay unique while the index grows, and after a clear; a new prefix names anew.

@@ -43,6 +43,9 @@ private slots:
                                  "Opens the window and adds the files as if dropped on it." + Eol));
         QCOMPARE(run(built("poronbo"), {"--version", "--help"}, {}, noDisplay),
                  QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
+        QCOMPARE(run(built("poronbo-info"), {"-v", "-h"}).value(1),
+                 "poronbo-info " PORONBO_VERSION_TEXT + Eol); // the first option counts
+        QVERIFY(run(built("poronbo-info"), {"-h", "-v"})[1].startsWith("Usage: poronbo-info"));
     }
 
     // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
@@ -82,12 +85,21 @@ private slots:
                               "PORONBO_SMOKE_REPORT=" + tmp.filePath("report"),
                               "LC_ALL=ja_JP.UTF-8",
                               "XDG_CONFIG_HOME=" + tmp.filePath("config")};
-        const QString ran =
-            run(bin + "/poronbo" + Exe, {"b.txt", "--", "--help", "a"}, work, env)[0];
+        QStringList command{bin + "/poronbo" + Exe, "b.txt", "--", "--help", "a"};
+        QString shown = QDir::toNativeSeparators(work); // the folder as the list shows it
+#ifdef Q_OS_UNIX // from a current folder whose name is not UTF-8, so named for the run
+        command = QStringList{"bash", "-c",
+                              "mv \"$0\"{,$'\\xff'} && cd \"$0\"$'\\xff' && \"$@\"; s=$?; "
+                              "mv \"$0\"{$'\\xff',}; exit $s",
+                              work} +
+                  command;
+        shown = work + QChar(0xFFFD); // as the report has it
+#endif
+        const QString ran = run(command.takeFirst(), command, work, env)[0];
         QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(ran, "0");
         const QStringList dummies{"P_b(3).txt", "P_--help(3)", "P_a(4,294,967,297)"};
-        const QString row = "○\t" + QDir::toNativeSeparators(work) + "\t";
+        const QString row = "○\t" + shown + "\t";
         QStringList expected{row + dummies[0], row + dummies[1], row + dummies[2]};
         // Qt's texts: on Windows deployed beside the program, elsewhere Qt's own when installed.
         if (!Exe.isEmpty() ||
@@ -115,16 +127,25 @@ private slots:
                      line.arg(dummies[1], "--help", "3", "differs (time)") +
                      line.arg(dummies[2], "a", "4294967297", "missing") +
                      line.arg("P_b.txt", "b.txt", "3", "matches").replace("\t1\tm", "\t0\tm"));
-        QVERIFY(
-            run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
+        // --check followed by an option: beside each dummy. Every key, in JSON's order.
+        QCOMPARE(run(info, {"--check", "--json", dummies[0]}, work).value(1),
+                 "{\"check\":\"differs\",\"differs\":[\"size\"],\"dummy\":\"P_b(3).txt\","
+                 "\"modified\":\"2024-03-05 09:04:07\",\"prefix_length\":2,\"size\":3,"
+                 "\"size_in_name\":true,\"source\":\"." +
+                     QString(Exe.isEmpty() ? "/" : "\\\\") +
+                     "b.txt\",\"source_name\":\"b.txt\",\"version\":\"" PORONBO_VERSION_TEXT "\"}" +
+                     Eol);
         // Usage errors; an output that cannot be written (a full disk, a pipe closed early).
         QCOMPARE(run(info, {"--json"}).value(0), "2");
         QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}).value(0), "2");
 #ifdef Q_OS_LINUX
         const QString shell = "set -o pipefail; \"$0\" \"$@\" ";
-        const QStringList many(5000, dummies[0]);
-        for (const char *to : {">/dev/full", "| head -c 1"})
-            QCOMPARE(run("bash", QStringList{"-c", shell + to, info} + many, work)[0], "1");
+        for (const char *to : {">/dev/full", "| head -c 1", ">/dev/full #one line"})
+            QCOMPARE(run("bash",
+                         QStringList{"-c", shell + to, info} +
+                             QStringList(QByteArray(to).contains('#') ? 1 : 5000, dummies[0]),
+                         work)[0],
+                     "1");
         // A name's control characters show on standard error as on standard output.
         QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}).value(2).count('\n'), 1);
 #endif

@@ -140,9 +140,14 @@ private slots:
 #endif
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), names);
         QVERIFY(m_messages.isEmpty());
+        // A folder directly under the root added last: the dialog starts at the root.
+        const QFileInfo top = QDir::root().entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)[0];
+        drop({QDir::toNativeSeparators(top.filePath())});
+        add(way, {file("v")});
         const QString home = QDir::toNativeSeparators(QDir::homePath());
         QCOMPARE(m_starts, dialog
-                               ? QStringList({home, QDir::toNativeSeparators(m_dir->filePath("d"))})
+                               ? QStringList({home, QDir::toNativeSeparators(m_dir->filePath("d")),
+                                              QDir::toNativeSeparators(QDir::rootPath())})
                                : QStringList());
     }
 
@@ -163,21 +168,28 @@ private slots:
         }
     }
 
-    // Tab reaches the list on its first row, the option buttons one stop; then Delete and Clear.
+    // The keyboard reaches the list on its current row, else the first; the option buttons are one
+    // stop. Then Delete and Clear.
     void keyboard()
     {
         drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        child("optOutPath_0")->setFocus();
-        list()->setCurrentIndex({});
-        QStringList order;
-        for (int i = 0; i < 7; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            order << QApplication::focusWidget()->objectName();
+        const QString all = "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList";
+        for (const auto &[key, current, expected] :
+             QList<std::tuple<Qt::Key, int, QString>>{{Qt::Key_Tab, -1, all},
+                                                      {Qt::Key_Tab, 2, all},
+                                                      {Qt::Key_Backtab, -1, "lvMakeList"}}) {
+            child("optOutPath_0")->setFocus();
+            list()->selectionModel()->setCurrentIndex(m_window->makeList().index(current, 0),
+                                                      QItemSelectionModel::Clear);
+            QStringList order;
+            while (!list()->hasFocus() && order.size() < 9) {
+                QTest::keyClick(QApplication::focusWidget(), key);
+                order << QApplication::focusWidget()->objectName();
+            }
+            QCOMPARE(list()->currentIndex().row(), qMax(current, 0));
+            QCOMPARE(order.join(' '), expected);
         }
-        QCOMPARE(list()->currentIndex().row(), 0);
-        QCOMPARE(order.join(' '),
-                 "txtOutPath cmd_Ref txtInitial chkSize cmdClear cmdMake lvMakeList");
         const auto also = QItemSelectionModel::Select | QItemSelectionModel::Rows;
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
@@ -268,15 +280,17 @@ private slots:
 #endif
 
         // Sources that would make a listed dummy: named in one message, at most ten.
-        QStringList same;
-        for (int i = 0; i <= 11; ++i)
-            same << file(QString("c%1/x.txt").arg(i));
-        setOptions(false, m_dir->path());
-        drop(same);
         const QString head = "同じ名前のダミーになるファイルがあるため、"
                              "次のファイルは追加しませんでした。\n\n";
-        QCOMPARE(told(), Message(QMessageBox::Information,
-                                 head + same.mid(1, 10).join('\n') + "\nほか 1 件"));
+        setOptions(false, m_dir->path());
+        for (const int n : {3, 12}) {
+            QStringList same;
+            for (int i = 0; i < n; ++i)
+                same << file(QString("c%1/%2.txt").arg(i).arg(n));
+            drop(same);
+            QCOMPARE(told(), Message(QMessageBox::Information, head + same.mid(1, 10).join('\n') +
+                                                                   (n > 11 ? "\nほか 1 件" : "")));
+        }
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.

@@ -43,12 +43,7 @@ FileStat probeEntry(const QString &path)
     FileStat result;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(longPath(path).c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = GetLastError();
-        result.error = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                               error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH
-                           ? ENOENT
-                       : error == ERROR_ACCESS_DENIED ? EACCES
-                                                      : int(error);
+        result.error = int(GetLastError()); // what systemReason tells here
         return result;
     }
     result.exists = true;
@@ -99,7 +94,7 @@ FileStat probeFile(const QString &path, const std::optional<QByteArray> &name)
                                           : secs * 1000;
 #elif defined(Q_OS_WIN)
     if (!name) {
-        result.error = path.isEmpty() ? ENOENT : EINVAL;
+        result.error = int(path.isEmpty() ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME);
         return result;
     }
     result = probeEntry(path);

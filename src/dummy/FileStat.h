@@ -13,7 +13,7 @@ struct FileStat {
     bool isHidden = false; // a dot name on Unix; hidden or system attribute on Windows
     qint64 size = 0;
     qint64 modifiedMSecs = 0; // since the epoch; the ends of the range for times beyond
-    int error = 0;            // errno when it does not exist
+    int error = 0;            // why it does not exist, for systemReason
 };
 
 // The local date and time of msecs since the epoch; 0001-01-01 00:00:00 or
