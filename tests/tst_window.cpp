@@ -358,7 +358,7 @@ private slots:
         QCOMPARE(child("lblStatus")->y(), shown.bottom() + 1);
         const QHeaderView *header = list()->horizontalHeader();
         const int last = header->sectionSize(5), others = header->length() - last;
-        for (const int width : {1500, 700}) { // the last column leaves its stretch behind
+        for (const int width : {760, 600}) { // the last column leaves its stretch behind
             m_window->resize(width, 400);
             QCOMPARE(list()->width(), width - 20);
             QCOMPARE(header->length(), qMax(list()->viewport()->width(), others + last));
@@ -375,7 +375,8 @@ private slots:
         open(makeFile(ini(), stored.size(), stored));
         QHeaderView *header = list()->horizontalHeader();
         QCOMPARE(header->sectionSize(0), header->sectionSizeHint(0));
-        QCOMPARE(m_window->size(), QSize(553, m_window->screen()->availableSize().height()));
+        QVERIFY(m_window->width() == 553 &&
+                m_window->height() <= m_window->screen()->availableSize().height());
         m_window->resize(700, 333);
         header->resizeSection(1, 321);
         m_window->close();
