@@ -1,6 +1,6 @@
 // Opens the window, drops a few real files on it, presses Create, points at the
-// refused row's mark so that its reason shows, and saves a screenshot. Run by
-// scripts/screenshot under Xvfb.
+// refused row's mark so that its reason shows, and saves a screenshot; given a size
+// (WIDTHxHEIGHT) the window is resized to it first. Run by scripts/screenshot under Xvfb.
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -20,8 +20,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        qCritical("usage: poronbo_screenshot OUTPUT.png");
+    if (argc != 2 && argc != 3) {
+        qCritical("usage: poronbo_screenshot OUTPUT.png [WIDTHxHEIGHT]");
         return 2;
     }
     QTemporaryDir dir;
@@ -55,6 +55,12 @@ int main(int argc, char *argv[])
     QApplication::sendEvent(viewport, &enter);
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
+    QCoreApplication::processEvents(); // the files are taken in once the drop has returned
+    if (argc == 3) {
+        const QStringList size = QString::fromLocal8Bit(argv[2]).split(QLatin1Char('x'));
+        window.resize(size.value(0).toInt(), size.value(1).toInt());
+        QTest::qWait(200);
+    }
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("cmdMake")), Qt::LeftButton);
     QTest::qWait(300);
 

@@ -112,6 +112,10 @@ private slots:
         row("visible file exists", "src.txt", "taken.txt", -3, R::Exists);
         row("folder exists", "src.txt", "sub", -3, R::Exists);
         row("dangling link exists", "src.txt", "dangling", -3, R::Exists);
+        // Only a file holding exactly the record this call writes was made already.
+        row("made already", "src.txt", "made", -3, R::AlreadyMade);
+        row("another record", "src.txt", "made by 254", -3, R::Exists);
+        row("a link to one made", "src.txt", "link to made", -3, R::Exists);
         row("folder part is a plain file", "src.txt", "src.txt/out.txt", -2, R::FolderNotFolder);
         // A name holds 255 UTF-16 units on Windows, 255 bytes elsewhere.
         row("name too long", "src.txt", QString(256, u'名'), ENAMETOOLONG);
@@ -119,6 +123,7 @@ private slots:
         row("NUL in dummy", "src.txt", "out.txt" + QString(QChar(0)) + "/x", -2, R::FolderMissing);
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
         row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
+        row("a FIFO where the dummy goes", "src.txt", "fifo", -3, R::Exists);
         row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
         row("non-root: folder not writable", "src.txt", "locked/out.txt", EACCES);
         row("create refused", "src.txt", "out.txt", EACCES, R::None, "open#1=EACCES");
@@ -142,6 +147,9 @@ private slots:
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x", "locked/x", "sys"})
             makeFile(p(name), qstrlen(name), name, QDateTime({2021, 11, 22}, {23, 58, 59}));
         QVERIFY(QFile::link(p("src.txt"), p(kLink)) && QFile::link(p("no"), p("dangling")));
+        for (const int len : {255, 254})
+            MakeDummy(p("src.txt"), p(len == 255 ? "made" : "made by 254"), len, true);
+        QVERIFY(QFile::link(p("made"), p("link to made")));
         QByteArray fields = "00000007    20211122235859"; // src.txt's size and time
 #ifdef Q_OS_WIN
         if (underWine() && QTest::currentDataTag() == QByteArray("name too long"))

@@ -67,6 +67,14 @@ private slots:
                 shown << m_list.data(m_list.index(0, c)).toString();
             QCOMPARE(shown, expected + QStringList{"3/5/24 9:04:07 AM"});
         }
+        // A size the record cannot keep whole is told on its cell, unless the name keeps it.
+        for (const auto &[size, check] :
+             {std::pair{0xFFFFFFFFLL, Off}, {1LL << 32, On}, {1LL << 32, Off}}) {
+            m_list.clear();
+            drop({file("big", size)}, {true, "", "", check});
+            const QString tip = column(MakeColumn::SIZE, Qt::ToolTipRole)[0];
+            QCOMPARE(tip.contains("下位 32 ビット"), size > 0xFFFFFFFF && check == Off);
+        }
     }
 
     // Times outside the years 1 to 9999 are recorded as the nearer limit, listed so if no date.
@@ -146,7 +154,13 @@ private slots:
             drop({paths.emplace_back(file(QString("k/%1").arg(i)))});
         QCOMPARE(drop(paths + paths).duplicates, 600);
         m_list.clear();
-        QCOMPARE(drop(paths + paths).added, 300);
+        QCOMPARE(drop(paths).added, 300); // a full key table
+        QList<int> odd;                   // removed, their keys freed, the others' still found
+        for (int n = 1; n <= 300; n += 2)
+            odd << n;
+        m_list.remove(odd);
+        QCOMPARE(drop(paths.last(140)).added, 70); // looked up before the table grows
+        QCOMPARE(drop(paths + paths).added, 80);
         const QString a = file("one/same.txt"), b = file("two/same.txt"), out = path("out");
         const R r = drop({a, b, a}, {false, "  " + out + "  ", "p", Off}); // as saved
         QCOMPARE(QList<qsizetype>({r.added, r.duplicates}), QList<qsizetype>({1, 2}));
@@ -225,8 +239,10 @@ private slots:
                 << "作成場所がフォルダではありません。";
         QCOMPARE(column(MakeColumn::STATUS, Qt::ToolTipRole), reasons);
         QCOMPARE(dummy(1).mid(34, 2) + dummy(5).mid(34, 2), QByteArray("\x02\x01\x06\x00", 4));
-        QVERIFY(!MakeAll(m_list, StopAtLast).cancelled); // replaces the reasons; no cancel
-        reasons[0] = reasons[4] = exists;
+        const BatchResult again = MakeAll(m_list, StopAtLast); // replaces the reasons; no cancel
+        QCOMPARE(QList<qsizetype>({again.made, again.alreadyMade, again.refused, again.cancelled}),
+                 QList<qsizetype>({0, 2, 8, 0}));
+        reasons[0] = reasons[4] = "作成済みです。";
         QCOMPARE(column(MakeColumn::STATUS, Qt::ToolTipRole), reasons);
     }
 

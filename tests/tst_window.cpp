@@ -56,9 +56,12 @@ class TestWindow : public QObject
             urls << QUrl::fromLocalFile(QDir::fromNativeSeparators(p));
         return urls;
     }
-    // Drops a web URL and urls on target (the window when none), after refusing the URL's drag.
-    void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr)
+    QString status() { return child<QLabel>("lblStatus")->text(); }
+    // Drops a web URL and urls on target (the window when none), after refusing the URL's drag;
+    // the drop returns before the files are taken in, then (when settle) they are.
+    void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr, bool settle = true)
     {
+        const auto before = std::pair(m_window->makeList().count(), m_messages.size());
         target = target ? target : m_window.get();
         QMimeData web, data;
         web.setUrls({QUrl("http://example.com/a.txt")});
@@ -72,13 +75,19 @@ class TestWindow : public QObject
                            Qt::ShiftModifier); // Shift asks for a move
         QApplication::sendEvent(target, &dropped);
         QCOMPARE(dropped.dropAction(), Qt::CopyAction);
+        QCOMPARE(std::pair(m_window->makeList().count(), m_messages.size()), before);
+        if (settle)
+            QCoreApplication::processEvents();
     }
-    void drop(const QStringList &paths, QWidget *to = nullptr) { dropUrls(urls(paths), to); }
+    void drop(const QStringList &paths, QWidget *to = nullptr, bool settle = true)
+    {
+        dropUrls(urls(paths), to, settle);
+    }
     // Adds by a drop on a named child, the file dialog or a paste; m_starts: where dialogs started.
-    void add(const QString &way, const QStringList &paths)
+    void add(const QString &way, const QStringList &paths, bool settle = true)
     {
         if (way.startsWith("drop ")) // on frmMain: no child of that name, the window
-            return drop(paths, child(qPrintable(way.mid(5))));
+            return drop(paths, child(qPrintable(way.mid(5))), settle);
         m_window->activateWindow(); // as it is again once a dialog has closed
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         const QString names = '"' + QDir::fromNativeSeparators(paths.join("\" \"")) + '"';
@@ -124,14 +133,15 @@ private slots:
             QTest::newRow(way) << QString(way);
     }
     // Every way of adding gives what a drop gives: rows, order, duplicates, no message.
+    // Drops are taken in their order, the second made before the first is taken in.
     void addWays()
     {
         QFETCH(QString, way);
         list()->setFocus();
-        add(way, {file("z.txt"), file("y"), file("d/x.txt")});
+        add(way, {file("z.txt"), file("y"), file("d/x.txt")}, false);
+        add(way, {file("w"), file("y"), file("W")}); // names differing in case only
         QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(list()->currentIndex().row(), 0);
-        add(way, {file("w"), file("y"), file("W")}); // names differing in case only
         const bool dialog = way.contains("O") || way.contains("追加");
         QString names = "z.txt y x.txt w W";
 #ifdef Q_OS_WIN
@@ -195,6 +205,7 @@ private slots:
             list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
+        QCOMPARE(status(), "一覧 2 件");
         list()->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }
@@ -254,6 +265,7 @@ private slots:
         const QSignalSpy shown(&m_window->makeList(), &MakeList::dataChanged);
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", ""}));
+        QCOMPARE(status(), "作成 1 件 ／ 作成済み 0 件 ／ 作成できず 1 件（中断: 残り 0 件）");
         QCOMPARE(shown.count(), 1); // the views see the marks made before the failure
         const QString tip = ::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole)[1];
         m = told();
@@ -347,15 +359,63 @@ private slots:
         }
     }
 
-    // Past a threshold the list follows the window's width or height; below it, it keeps its size.
-    void resizeThresholds()
+    // At its least size every control shows, the list holding the hint panel; above it the list
+    // keeps its margins with the status line under it, its last column taking what is left.
+    void fits()
     {
-        m_window->resize(158, 99);
-        QCOMPARE(list()->size(), QSize(533, 217));
-        m_window->resize(159, 100);
-        QCOMPARE(list()->size(), QSize(139, 3));
-        m_window->resize(700, 50);
-        QCOMPARE(list()->size(), QSize(680, 3));
+        m_window->resize(1, 1);
+        for (QWidget *w : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(!w->isVisible() || m_window->rect().contains(w->geometry()),
+                     qPrintable(w->objectName()));
+        const QRect shown = list()->geometry();
+        QVERIFY(shown.contains(child("Picture1")->geometry()));
+        QCOMPARE(child("lblStatus")->y(), shown.bottom() + 1);
+        const QHeaderView *header = list()->horizontalHeader();
+        const int last = header->sectionSize(5), others = header->length() - last;
+        for (const int width : {760, 600}) { // the last column leaves its stretch behind
+            m_window->resize(width, 400);
+            QCOMPARE(list()->width(), width - 20);
+            QCOMPARE(header->length(), qMax(list()->viewport()->width(), others + last));
+        }
+    }
+
+    // Size and column widths are kept in a section of their own when changed; the columns start
+    // no narrower than their headers.
+    void remembered()
+    {
+        m_window->close();
+        QVERIFY(!QFileInfo::exists(ini()));
+        const QByteArray stored = "[SYSTEM]\nOUTPOS=0\n[WINDOW]\nSTATUS=1\nWIDTH=x\nHEIGHT=99999\n";
+        open(makeFile(ini(), stored.size(), stored));
+        QHeaderView *header = list()->horizontalHeader();
+        QCOMPARE(header->sectionSize(0), header->sectionSizeHint(0));
+        QVERIFY(m_window->width() == 553 &&
+                m_window->height() <= m_window->screen()->availableSize().height());
+        m_window->resize(700, 333);
+        header->resizeSection(1, 321);
+        m_window->close();
+        QVERIFY(readFile(ini()).startsWith(newFileLines("[SYSTEM]\nOUTPOS=0\n[WINDOW]\n")));
+        open();
+        QCOMPARE(m_window->size(), QSize(700, 333));
+        QCOMPARE(list()->horizontalHeader()->sectionSize(1), 321);
+    }
+
+    // After 作成 the status line counts the rows made, made already (a file holding exactly the
+    // row's dummy) and not made; adding tells the rows added and listed.
+    void makeCounts()
+    {
+        const QString m1 = file("m1.txt");
+        drop({m1, file("m2.txt")});
+        QCOMPARE(status(), "追加 2 件 ／ 一覧 2 件");
+        click("cmdMake");
+        makeFile(m_dir->filePath("__退避__m3.txt"), 40); // another file of a dummy's size
+        drop({m1, file("m3.txt"), file("m4.txt")});
+        QCOMPARE(status(), "追加 2 件 ／ 一覧 4 件");
+        click("cmdMake");
+        QCOMPARE(status(), "作成 1 件 ／ 作成済み 2 件 ／ 作成できず 1 件");
+        QCOMPARE(::column(m_window->makeList(), MakeColumn::STATUS, Qt::ToolTipRole),
+                 QStringList({"作成済みです。", "作成済みです。",
+                              "同じ名前のファイルが既にあります。", ""}));
     }
 
     // During work nothing is removed and drops wait; Cancel stops it, options are saved.
@@ -376,6 +436,7 @@ private slots:
         click("cmdMake");
         QCOMPARE(rowsDuringWork, 3);
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○", "", ""}));
+        QCOMPARE(status(), "作成 1 件 ／ 作成済み 0 件 ／ 作成できず 0 件（中止: 残り 2 件）");
         QVERIFY(QFileInfo::exists(ini()));
         QTRY_COMPARE(column(MakeColumn::FILE_NAME).mid(3), QStringList({"__退避__late.txt"}));
         child<QLineEdit>("txtInitial")->setText("i");

@@ -47,6 +47,22 @@ public:
         return 0;
     }
 
+    // Reads up to size bytes, to the end of the file: how many, or -1 on an error.
+    qsizetype readAll(char *data, qsizetype size) const
+    {
+        qsizetype done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(m_fd, data + done, size_t(size - done));
+            if (n > 0)
+                done += n;
+            else if (n == 0)
+                break;
+            else if (errno != EINTR)
+                return -1;
+        }
+        return done;
+    }
+
 private:
     int m_fd = -1;
 };

@@ -99,6 +99,35 @@ bool isOccupied(const QString &path)
 #endif
 }
 
+// Whether the file at path is a regular file holding exactly record: only read, never
+// followed through a link, and opened without waiting on a FIFO or device.
+bool holdsRecord(const QString &path, const QByteArray &record)
+{
+    const std::optional<QByteArray> name = systemPath(path);
+    if (!name)
+        return false;
+    QByteArray content(record.size() + 1, '\0');
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::lstat(name->constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != record.size())
+        return false;
+    const UnixFile file(
+        ::open(name->constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isOpen() || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const qsizetype got = file.readAll(content.data(), content.size());
+#else
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink() || info.size() != record.size())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qsizetype got = file.read(content.data(), content.size());
+#endif
+    return got == record.size() && content.startsWith(record);
+}
+
 } // namespace
 
 DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, quint8 prefixLen,
@@ -190,8 +219,11 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     case NewFile::Created:
         return DummyMade;
     case NewFile::NotCreated: {
-        if (isOccupied(DummyPath))
-            return refuse(DummyRefusal::Exists, DummyExists);
+        if (isOccupied(DummyPath)) {
+            return refuse(holdsRecord(DummyPath, record) ? DummyRefusal::AlreadyMade
+                                                         : DummyRefusal::Exists,
+                          DummyExists);
+        }
         const FileStat folder = probeFile(folderOf(DummyPath));
         if (!folder.exists)
             return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);

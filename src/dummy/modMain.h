@@ -79,6 +79,7 @@ enum class DummyRefusal : quint8 {
     FolderMissing,   // -2
     FolderNotFolder, // -2: something else has the folder's name
     Exists,          // -3
+    AlreadyMade,     // -3: what is there is the very record this make would write
     SourceChanged,   // -4
 };
 
@@ -94,10 +95,11 @@ struct ListedSource {
 // nothing exists at DummyPath's folder, -3 when something already exists at
 // DummyPath, -4 when listed is given and the source's size or modified time is no
 // longer the one listed (the record is made from that same look at the source).
-// refusal, when given, is told why (None when written). Nothing existing is ever
-// opened for writing. InitialLen is the prefix
-// length the dummy was named with (0..MaxPrefixLength, else std::invalid_argument)
-// and SizeAdd whether its name carries the size. Any other failure throws FileError
-// and leaves no file behind. The source is never opened.
+// refusal, when given, is told why (None when written); for -3 it is AlreadyMade when
+// the file there holds exactly the record this call would write. Nothing existing is
+// ever opened for writing. InitialLen is the prefix length the dummy was named with
+// (0..MaxPrefixLength, else std::invalid_argument) and SizeAdd whether its name
+// carries the size. Any other failure throws FileError and leaves no file behind. The
+// source is never opened.
 qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
                  const std::optional<ListedSource> &listed = {}, DummyRefusal *refusal = nullptr);

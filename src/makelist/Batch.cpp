@@ -6,9 +6,9 @@
 
 #include <QDir>
 
-BatchResult MakeAll(MakeList &list, const Progress &progress)
+void MakeAll(MakeList &list, BatchResult &result, const Progress &progress)
 {
-    BatchResult result;
+    result = {};
     const int total = list.count();
     const QChar separator = QDir::separator();
     for (int n = 1; n <= total; ++n) {
@@ -22,6 +22,7 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
         } catch (const FileError &e) {
             list.mark(n, QString());
             list.setOutcome(n, DummyRefusal::None, e.reason());
+            ++result.refused;
             list.flushMarks(); // this row and the rows marked before it
             throw;
         } catch (...) {
@@ -30,12 +31,13 @@ BatchResult MakeAll(MakeList &list, const Progress &progress)
         }
         list.mark(n, code == DummyMade ? MarkMade : MarkRefused);
         list.setOutcome(n, refusal);
-        ++(code == DummyMade ? result.made : result.refused);
+        ++(code == DummyMade                      ? result.made
+           : refusal == DummyRefusal::AlreadyMade ? result.alreadyMade
+                                                  : result.refused);
         if (progress && !progress(n, total)) {
             result.cancelled = n < total;
             break;
         }
     }
     list.flushMarks();
-    return result;
 }

@@ -10,8 +10,11 @@ class MakeList;
 inline const QString MarkMade = QStringLiteral("○");
 inline const QString MarkRefused = QStringLiteral("×");
 
+// What a make did to the rows it reached: made, refused because their very dummy is
+// there already, refused otherwise (the row an error stopped it at included).
 struct BatchResult {
     qsizetype made = 0;
+    qsizetype alreadyMade = 0;
     qsizetype refused = 0;
     bool cancelled = false;
 };
@@ -21,4 +24,12 @@ struct BatchResult {
 // flushMarks(), and at the end. A FileError from the maker stops the batch at that
 // row and propagates: that row gets no mark and the error's reason as its outcome
 // (the first row with a reason, after the failure), the rows before keep their marks.
-BatchResult MakeAll(MakeList &list, const Progress &progress = {});
+// result is counted up row by row, so that it holds the rows reached when an error
+// stops the batch.
+void MakeAll(MakeList &list, BatchResult &result, const Progress &progress = {});
+inline BatchResult MakeAll(MakeList &list, const Progress &progress = {})
+{
+    BatchResult result;
+    MakeAll(list, result, progress);
+    return result;
+}

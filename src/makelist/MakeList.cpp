@@ -11,6 +11,9 @@
 namespace
 {
 
+// The largest size a record keeps whole (it keeps the low 32 bits).
+constexpr qint64 MaxRecordedSize = 0xFFFFFFFF;
+
 // Why the last make refused row: nothing when it was made or not made.
 QVariant refusalTip(const MakeItem &row)
 {
@@ -27,6 +30,8 @@ QVariant refusalTip(const MakeItem &row)
         return QStringLiteral("作成場所がフォルダではありません。");
     case DummyRefusal::Exists:
         return QStringLiteral("同じ名前のファイルが既にあります。");
+    case DummyRefusal::AlreadyMade:
+        return QStringLiteral("作成済みです。");
     case DummyRefusal::SourceChanged:
         return QStringLiteral("元のファイルが一覧に追加した後に変更されています。"
                               "行を削除して、ファイルをもう一度ドロップして下さい。");
@@ -100,15 +105,26 @@ void MakeList::KeyIndex::insert(size_t hash, qsizetype row)
 
 void MakeList::KeyIndex::renumber(const std::vector<int> &rows)
 {
-    // The entries keep their hashes: no key is hashed again.
-    std::vector<quint64> old(m_slots.size(), 0);
-    old.swap(m_slots);
+    // In place, the entries keeping their hashes: no key is hashed again and no table
+    // is made. An empty slot is where no run of entries crosses.
+    const size_t size = m_slots.size();
+    const auto empty = std::find(m_slots.cbegin(), m_slots.cend(), quint64(0));
+    if (empty == m_slots.cend())
+        return; // no table yet
+    const size_t start = size_t(empty - m_slots.cbegin());
     m_used = 0;
-    for (const quint64 entry : old) {
+    for (quint64 &entry : m_slots) {
         const int row = entry == 0 ? -1 : rows[size_t(quint32(entry)) - 1];
-        if (row >= 0) {
-            place((entry & ~quint64(0xFFFFFFFFu)) | quint64(row + 1));
-            ++m_used;
+        entry = row < 0 ? 0 : (entry & ~quint64(0xFFFFFFFFu)) | quint64(row + 1);
+        m_used += row < 0 ? 0 : 1;
+    }
+    // Each entry after a freed slot moves back towards its home slot. Taken run by
+    // run from the start of each, every entry lies between its home and its slot.
+    for (size_t k = 1; k < size; ++k) {
+        const size_t i = (start + k) % size;
+        if (const quint64 entry = m_slots[i]) {
+            m_slots[i] = 0;
+            place(entry);
         }
     }
 }
@@ -364,6 +380,11 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (column == MakeColumn::STATUS)
             return index.row() == m_errorRow ? QVariant(m_errorReason) : refusalTip(row);
+        if (column == MakeColumn::SIZE && row.Size > MaxRecordedSize && !row.SizeAdd)
+            return QStringLiteral("%1\nダミーにはサイズの下位 32 ビットだけが記録されます。"
+                                  "「ファイル名にサイズを付ける」にすると、サイズ全体が"
+                                  "ファイル名に残ります。")
+                .arg(row.Size);
         [[fallthrough]]; // the other cells' full texts
     case Qt::DisplayRole:
         switch (column) {

@@ -27,6 +27,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -52,7 +54,31 @@ constexpr int MessageTextHeight = 400;
 constexpr int ResizeMinClientWidth = 2380;
 constexpr int ListWidthInset = 300;
 constexpr int ResizeMinClientHeight = 1490;
-constexpr int ListHeightInset = 1455;
+constexpr int ListHeightInset = 1455; // the status line is taken from the list's height
+
+// The client area at design, in twips; the window starts so unless it was resized.
+constexpr int DesignClientWidth = 8295;
+constexpr int DesignClientHeight = 4710;
+// The least client area in twips: wide enough for 作成 and its margin, high enough for
+// a list that holds the hint panel with the panel's margin, and the status line.
+constexpr int MinClientWidth = 7380 + 795 + 120;
+constexpr int MinClientHeight = 1800 + 915 + 120 + 135;
+// The status line's least height in twips.
+constexpr int StatusHeight = 300;
+
+constexpr int LastColumn = int(MakeColumns.size()) - 1;
+
+// The status line's texts; the numbers are shown as the system's locale shows them.
+const QString StatusMade = QStringLiteral("作成 %1 件 ／ 作成済み %2 件 ／ 作成できず %3 件");
+const QString StatusCancelled = QStringLiteral("（中止: 残り %1 件）");
+const QString StatusStopped = QStringLiteral("（中断: 残り %1 件）");
+const QString StatusAdded = QStringLiteral("追加 %1 件 ／ 一覧 %2 件");
+const QString StatusListed = QStringLiteral("一覧 %1 件");
+
+QString countText(qsizetype n)
+{
+    return QLocale::system().toString(qlonglong(n));
+}
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -189,6 +215,17 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     font.setPointSize(9);
     setFont(font);
 
+    createOptionControls();
+    createList();
+    createHint();
+    describeControls();
+    connectCommands();
+    setMinimumSize(px(MinClientWidth), px(MinClientHeight) + m_statusHeight);
+    Form_Load();
+}
+
+void frmMain::createOptionControls()
+{
     optOutPath[0] = place(new QRadioButton(QStringLiteral("同じ場所に作成"), this), "optOutPath_0",
                           twipsRect(120, 60, 1695, 315));
     optOutPath[1] = place(new QRadioButton(this), "optOutPath_1", twipsRect(120, 360, 255, 435));
@@ -209,7 +246,11 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
                      twipsRect(6180, 900, 1095, 315));
     cmdMake = place(new QPushButton(QStringLiteral("作成"), this), "cmdMake",
                     twipsRect(7380, 900, 795, 315));
+}
 
+// The list, its commands and the status line under it.
+void frmMain::createList()
+{
     // A table with fixed row heights lays out no row it does not show, so that adding
     // rows to a long list costs what they add.
     lvMakeList = place(new QTableView(this), "lvMakeList", twipsRect(120, 1320, 7995, 3255));
@@ -232,23 +273,33 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     lvMakeList->viewport()->setAcceptDrops(true);
     lvMakeList->viewport()->installEventFilter(this);
     lvMakeList->installEventFilter(this);
-    auto *mnuAddFiles = new QAction(QStringLiteral("ファイルを追加..."), lvMakeList);
-    mnuAddFiles->setObjectName(QStringLiteral("mnuAddFiles"));
+    const auto action = [this](const char *name, const QString &text) {
+        auto *a = new QAction(text, lvMakeList);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QAction *mnuAddFiles = action("mnuAddFiles", QStringLiteral("ファイルを追加..."));
     mnuAddFiles->setShortcut(QKeySequence::Open);
-    mnuPaste = new QAction(QStringLiteral("貼り付け"), lvMakeList);
-    mnuPaste->setObjectName(QStringLiteral("mnuPaste"));
+    mnuPaste = action("mnuPaste", QStringLiteral("貼り付け"));
     mnuPaste->setShortcut(QKeySequence::Paste); // a text box with focus pastes its own way
     auto *separator = new QAction(lvMakeList);
     separator->setSeparator(true);
-    auto *mnuRemoveRows = new QAction(QStringLiteral("選択した行を削除"), lvMakeList);
-    mnuRemoveRows->setObjectName(QStringLiteral("mnuRemoveRows"));
+    QAction *mnuRemoveRows = action("mnuRemoveRows", QStringLiteral("選択した行を削除"));
     mnuRemoveRows->setShortcut(QKeySequence::Delete);
     mnuRemoveRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    auto *mnuClear = new QAction(QStringLiteral("リストクリア"), lvMakeList);
-    mnuClear->setObjectName(QStringLiteral("mnuClear"));
-    lvMakeList->addActions({mnuAddFiles, mnuPaste, separator, mnuRemoveRows, mnuClear});
+    lvMakeList->addActions({mnuAddFiles, mnuPaste, separator, mnuRemoveRows,
+                            action("mnuClear", QStringLiteral("リストクリア"))});
     lvMakeList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusHeight = qMax(px(StatusHeight), lblStatus->fontMetrics().height() + 2);
+}
+
+void frmMain::createHint()
+{
     Picture1 = place(new QFrame(this), "Picture1", twipsRect(540, 1800, 2835, 915));
     Picture1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     Picture1->setBackgroundRole(QPalette::Base);
@@ -275,8 +326,12 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     Label2->setAcceptDrops(true);
     Label2->installEventFilter(this);
     Picture1->raise();
+}
 
-    // Names for screen readers where no caption gives one; the look stays as it is.
+// Names for screen readers where no caption gives one, and the tab order; the look
+// stays as it is.
+void frmMain::describeControls()
+{
     static const bool roles = (QAccessible::installFactory(accessibleWithRole), true);
     Q_UNUSED(roles);
     optOutPath[1]->setAccessibleName(QStringLiteral("作成場所を指定する"));
@@ -287,6 +342,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     cmdMake->setAccessibleDescription(
         QStringLiteral("一覧の各行のダミーファイルを作成し、設定を保存します。"));
     lvMakeList->setAccessibleName(QStringLiteral("作成するダミーファイルの一覧"));
+    lblStatus->setAccessibleName(QStringLiteral("結果の件数"));
     Picture1->setAccessibleName(QStringLiteral("ファイルのドロップ先"));
     Picture1->setAccessibleDescription(QStringLiteral(
         "ファイルをドロップするか、Ctrl+O で選ぶか、Ctrl+V で貼り付けて追加します。"));
@@ -299,24 +355,39 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
     setTabOrder(chkSize, cmdClear);
     setTabOrder(cmdClear, cmdMake);
     setTabOrder(cmdMake, lvMakeList);
+}
 
-    connect(cmd_Ref, &QPushButton::clicked, this, [this] { guarded([this] { cmd_Ref_Click(); }); });
-    connect(cmdClear, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdClear_Click(); }); });
-    connect(cmdMake, &QPushButton::clicked, this, [this] { guarded([this] { cmdMake_Click(); }); });
-    connect(mnuAddFiles, &QAction::triggered, this,
-            [this] { guarded([this] { mnuAddFiles_Click(); }); });
-    connect(mnuPaste, &QAction::triggered, this, [this] { guarded([this] { mnuPaste_Click(); }); });
+void frmMain::connectCommands()
+{
+    // Each command runs as an event handler.
+    const auto command = [this](auto *sender, auto signal, void (frmMain::*handler)()) {
+        connect(sender, signal, this,
+                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    command(cmd_Ref, &QPushButton::clicked, &frmMain::cmd_Ref_Click);
+    command(cmdClear, &QPushButton::clicked, &frmMain::cmdClear_Click);
+    command(cmdMake, &QPushButton::clicked, &frmMain::cmdMake_Click);
+    const auto menu = [this, &command](const char *name, void (frmMain::*handler)()) {
+        command(lvMakeList->findChild<QAction *>(QLatin1String(name)), &QAction::triggered,
+                handler);
+    };
+    menu("mnuAddFiles", &frmMain::mnuAddFiles_Click);
+    menu("mnuPaste", &frmMain::mnuPaste_Click);
+    menu("mnuRemoveRows", &frmMain::mnuRemoveRows_Click);
+    menu("mnuClear", &frmMain::cmdClear_Click);
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &frmMain::updatePaste);
     updatePaste();
-    connect(mnuRemoveRows, &QAction::triggered, this,
-            [this] { guarded([this] { mnuRemoveRows_Click(); }); });
-    connect(mnuClear, &QAction::triggered, this, [this] { guarded([this] { cmdClear_Click(); }); });
     // A click leaves the indeterminate state for good; then the box only toggles.
     connect(chkSize, &QCheckBox::clicked, this, [this] { chkSize->setTristate(false); });
-
-    resize(553, 314);
-    Form_Load();
+    // The last column takes what the others leave.
+    connect(lvMakeList->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) {
+                if (m_fitting)
+                    return;
+                if (column == LastColumn)
+                    m_lastColumnWidth = width; // the user's own
+                fitLastColumn();
+            });
 }
 
 QString frmMain::defaultIniName()
@@ -397,10 +468,8 @@ void frmMain::Form_Load()
 {
     setWindowTitle(title());
     showOptions(LoadOptions(m_ini));
-
-    // The model gives the columns' texts and alignments; the widths are the view's.
-    for (size_t c = 0; c < MakeColumns.size(); ++c)
-        lvMakeList->setColumnWidth(int(c), px(MakeColumns[c].WidthTwips));
+    showLayout(LoadWindowLayout(m_ini));
+    m_shownLayout = layout();
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -409,15 +478,71 @@ void frmMain::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
-// Keeps the list's right and bottom margins; below the thresholds it keeps its size.
+// Keeps the list's right and bottom margins, the status line under it; below the
+// thresholds the list keeps its size.
 void frmMain::Form_Resize()
 {
     QRect list = lvMakeList->geometry();
     if (twips(width()) > ResizeMinClientWidth)
         list.setWidth(px(twips(width()) - ListWidthInset));
     if (twips(height()) > ResizeMinClientHeight)
-        list.setHeight(px(twips(height()) - ListHeightInset));
+        list.setHeight(px(twips(height()) - ListHeightInset) - m_statusHeight);
     lvMakeList->setGeometry(list);
+    lblStatus->setGeometry(list.left(), list.bottom() + 1, list.width(), m_statusHeight);
+}
+
+WindowLayout frmMain::layout() const
+{
+    const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
+    WindowLayout shown;
+    shown.Width = twips(size.width());
+    shown.Height = twips(size.height());
+    for (int c = 0; c < LastColumn; ++c)
+        shown.Columns[size_t(c)] = twips(lvMakeList->columnWidth(c));
+    shown.Columns[LastColumn] = twips(m_lastColumnWidth);
+    return shown;
+}
+
+// The stored size within the window's least size and the screen; each column as
+// stored, or as designed, and no narrower than its header text.
+void frmMain::showLayout(const WindowLayout &stored)
+{
+    QSize size(px(stored.Width ? stored.Width : DesignClientWidth),
+               px(stored.Height ? stored.Height : DesignClientHeight));
+    if (const QScreen *screen = this->screen())
+        size = size.boundedTo(screen->availableSize());
+    resize(size.expandedTo(minimumSize()));
+    const QHeaderView *header = lvMakeList->horizontalHeader();
+    for (int c = 0; c <= LastColumn; ++c) {
+        const int kept = stored.Columns[size_t(c)];
+        const int width =
+            qMax(px(kept ? kept : MakeColumns[size_t(c)].WidthTwips), header->sectionSizeHint(c));
+        if (c == LastColumn)
+            m_lastColumnWidth = width;
+        lvMakeList->setColumnWidth(c, width);
+    }
+    fitLastColumn();
+}
+
+void frmMain::fitLastColumn()
+{
+    int others = 0;
+    for (int c = 0; c < LastColumn; ++c)
+        others += lvMakeList->columnWidth(c);
+    const QScopedValueRollback fitting(m_fitting, true);
+    lvMakeList->setColumnWidth(LastColumn,
+                               qMax(m_lastColumnWidth, lvMakeList->viewport()->width() - others));
+}
+
+// A changed size or column width is kept for the next start. Losing it costs the user
+// little, so a save that fails is not reported.
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    const WindowLayout shown = layout();
+    if (shown != m_shownLayout && makeIniFolder(m_ini.IniName).isEmpty() &&
+        SaveWindowLayout(m_ini, shown))
+        m_shownLayout = shown;
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent *event)
@@ -445,7 +570,10 @@ void frmMain::dropEvent(QDropEvent *event)
         return; // no local file
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    openFiles(paths);
+    // Taken in once the drop has returned: the drag source waits for it (on Windows in
+    // its own drag loop, where a message box would take no input).
+    QMetaObject::invokeMethod(
+        this, [this, paths] { openFiles(paths); }, Qt::QueuedConnection);
 }
 
 // Drops, the command line, the file dialog and the clipboard all come in here.
@@ -455,15 +583,12 @@ void frmMain::openFiles(const QStringList &paths)
         takeDrop(QStringList{QString()} + paths);
 }
 
-// Paths from element 1 on.
+// Paths from element 1 on. Taken in after the drops before it, once no work is under
+// way, so that nothing interleaves.
 void frmMain::takeDrop(const QStringList &Paths)
 {
-    if (m_work) {
-        // Taken in once the work in hand has ended, so that nothing interleaves.
-        m_pendingDrops.append(Paths);
-        return;
-    }
-    guarded([&] { AddDroppedFiles(Paths); });
+    m_pendingDrops.append(Paths);
+    takePendingDrops();
 }
 
 // The list, the hint panel and its text take drops as the window does.
@@ -472,6 +597,10 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::ContextMenu: // the list's, by mouse or keyboard
         updatePaste();
+        return false;
+    case QEvent::Resize:
+        if (watched == lvMakeList->viewport())
+            fitLastColumn();
         return false;
     case QEvent::FocusIn: // the list's
         if (const auto reason = static_cast<QFocusEvent *>(event)->reason();
@@ -515,6 +644,7 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
         Picture1->hide(); // the checks had passed; rows may have been added
         selectFirstRow();
         noteLastAdded();
+        showRowCount(m_list.count() - before);
         throw;
     }
     noteLastAdded();
@@ -535,6 +665,7 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     case IntakeResult::Added:
         Picture1->hide();
         selectFirstRow();
+        showRowCount(result.added);
         if (result.collisions > 0) {
             QStringList lines;
             for (const QString &path : std::as_const(result.collidedPaths))
@@ -603,25 +734,34 @@ void frmMain::updatePaste()
 void frmMain::cmdClear_Click()
 {
     m_list.clear();
+    showRowCount();
 }
 
+// The rows are read straight from the selection's ranges. Many runs of rows go in one
+// reset of the list, which drops the selection with it.
 void frmMain::mnuRemoveRows_Click()
 {
     QList<int> rows;
-    for (const QItemSelectionRange &range : lvMakeList->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows << row + 1;
+    {
+        const QItemSelection selection = lvMakeList->selectionModel()->selection();
+        for (const QItemSelectionRange &range : selection) {
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                rows << row + 1;
+        }
     }
     m_list.remove(std::move(rows));
+    showRowCount();
 }
 
 void frmMain::cmdMake_Click()
 {
+    BatchResult result;
     try {
         const WaitCursor wait;
         LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
-        MakeAll(m_list, work.progress());
+        MakeAll(m_list, result, work.progress());
     } catch (const FileError &) {
+        showMakeCounts(result, true);
         // The row the batch stopped at, with the reason as its tooltip.
         if (const int n = m_list.errorRow()) {
             const QModelIndex row = m_list.index(n - 1, 0);
@@ -630,7 +770,11 @@ void frmMain::cmdMake_Click()
             lvMakeList->scrollTo(row);
         }
         throw;
+    } catch (...) {
+        showMakeCounts(result, true);
+        throw;
     }
+    showMakeCounts(result, false);
     // A per-user folder is made by the first save.
     QString reason = makeIniFolder(m_ini.IniName);
     if (reason.isEmpty() && !SaveOptions(m_ini, options()))
@@ -640,6 +784,25 @@ void frmMain::cmdMake_Click()
              QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
                  .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), reason));
     }
+}
+
+// The rows made, found made already and not made; a batch stopped early tells how many
+// rows it did not reach.
+void frmMain::showMakeCounts(const BatchResult &result, bool stopped)
+{
+    QString text = StatusMade.arg(countText(result.made), countText(result.alreadyMade),
+                                  countText(result.refused));
+    const qsizetype left = m_list.count() - result.made - result.alreadyMade - result.refused;
+    if (stopped || result.cancelled)
+        text += (stopped ? StatusStopped : StatusCancelled).arg(countText(left));
+    lblStatus->setText(text);
+}
+
+// The rows listed, and the rows just added when added is not negative.
+void frmMain::showRowCount(qsizetype added)
+{
+    lblStatus->setText(added < 0 ? StatusListed.arg(countText(m_list.count()))
+                                 : StatusAdded.arg(countText(added), countText(m_list.count())));
 }
 
 MakeOptions frmMain::options() const

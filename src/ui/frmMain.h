@@ -4,6 +4,7 @@
 #include "makelist/MakeOptions.h"
 #include "makelist/Progress.h"
 #include "settings/ClsIni.h"
+#include "settings/WindowLayout.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+struct BatchResult;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -75,6 +77,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -98,6 +101,12 @@ private:
         std::unique_ptr<QProgressDialog> m_dialog;
     };
 
+    void createOptionControls();
+    void createList();
+    void createHint();
+    void describeControls();
+    void connectCommands();
+
     void Form_Load();
     void Form_Resize();
     void AddDroppedFiles(const QStringList &Paths);
@@ -113,6 +122,14 @@ private:
 
     MakeOptions options() const;
     void showOptions(const MakeOptions &options);
+    // The window's size and column widths, and sizing the list's last column to the
+    // width left over, never below its own.
+    WindowLayout layout() const;
+    void showLayout(const WindowLayout &layout);
+    void fitLastColumn();
+    // The status line under the list.
+    void showMakeCounts(const BatchResult &result, bool stopped);
+    void showRowCount(qsizetype added = -1);
     void selectFirstRow();
     void showCurrentRow();
     void tell(QMessageBox::Icon icon, const QString &text);
@@ -124,6 +141,10 @@ private:
     LongWork *m_work = nullptr;
     QList<QStringList> m_pendingDrops; // dropped while work was under way
     QString m_lastSource;              // the last file added, where the file dialog starts
+    WindowLayout m_shownLayout;        // as started; saved on closing when changed
+    int m_statusHeight = 0;            // pixels of the status line
+    int m_lastColumnWidth = 0;         // the last column's own width, without the leftover
+    bool m_fitting = false;
     int m_progressDelay = 500;
     std::function<void(QProgressDialog &)> m_onProgress;
     MessageBox m_messageBox;
@@ -139,6 +160,7 @@ private:
     QPushButton *cmdClear;
     QPushButton *cmdMake;
     QTableView *lvMakeList;
+    QLabel *lblStatus;
     QAction *mnuPaste;
     QFrame *Picture1;
     QLabel *Label2;
