@@ -397,6 +397,14 @@ void frmMain::Form_Load()
 {
     setWindowTitle(title());
     showOptions(LoadOptions(m_ini));
+    if (!m_ini.ReadError().isEmpty()) { // said once the window is up; never saved over
+        QTimer::singleShot(0, this, [this] {
+            tell(QMessageBox::Warning,
+                 QStringLiteral("設定ファイルを読めません。既定の設定で始めます。"
+                                "このファイルには保存しません。\n\n%1\n%2")
+                     .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.ReadError()));
+        });
+    }
 
     // The model gives the columns' texts and alignments; the widths are the view's.
     for (size_t c = 0; c < MakeColumns.size(); ++c)
@@ -631,6 +639,8 @@ void frmMain::cmdMake_Click()
         }
         throw;
     }
+    if (!m_ini.ReadError().isEmpty())
+        return; // the file could not be read: the user was told, and it is never saved over
     // A per-user folder is made by the first save.
     QString reason = makeIniFolder(m_ini.IniName);
     if (reason.isEmpty() && !SaveOptions(m_ini, options()))
