@@ -46,11 +46,7 @@ private slots:
             QVERIFY2(isAppBundleFolder(f) == f.contains("Poronbo") &&
                          isAppBundleFolder(native(f)) == f.contains("Poronbo"),
                      qPrintable(f));
-    }
-
-    // Installed copies' folders, at their edges.
-    void systemFolder()
-    {
+            // Installed copies' folders, at their edges.
 #ifdef Q_OS_WIN
         qputenv("ProgramFiles", "C:\\Program Files\\");
         const QStringList system{"C:\\Program Files", "c:\\program files\\Poronbo"},

@@ -214,28 +214,17 @@ private slots:
         QCOMPARE(readFile(ini()), "[SYSTEM]\nOUTPATH=" + out + "\nOUTPOS=0\nSIZEADD=2\nINITIAL=\n");
     }
 
-    // Settings that cannot be read at start (in use, or no read permission): said once, the
-    // defaults shown, the dummies made, the file never saved over, not even once readable.
+    // Settings that cannot be read at start (here too large): said once, the dummies made,
+    // the file never saved over, not even once it can be read.
     void unreadableSettings()
     {
+        makeFile(ini(), (16 << 20) + 1);
+        open();
         const QByteArray text = "[SYSTEM]\nINITIAL=P_\n";
         makeFile(ini(), text.size(), text);
-#ifdef Q_OS_WIN
-        const HANDLE inUse = CreateFileW(ini().toStdWString().c_str(), GENERIC_READ, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
-        open();
-        QVERIFY(inUse != INVALID_HANDLE_VALUE && CloseHandle(inUse));
-#else
-        if (::geteuid() == 0)
-            QSKIP("root passes every permission check");
-        QFile::setPermissions(ini(), QFile::WriteOwner);
-        open();
-        QFile::setPermissions(ini(), QFile::ReadOwner | QFile::WriteOwner);
-#endif
         QTRY_COMPARE(m_messages.size(), 1);
         const Message m = told();
         QVERIFY(m.first == QMessageBox::Warning && m.second.contains(ini()));
-        QCOMPARE(child<QLineEdit>("txtInitial")->text(), "");
         drop({file("u.txt")});
         click("cmdMake");
         QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
