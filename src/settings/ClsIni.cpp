@@ -303,6 +303,7 @@ enum class ReadResult { Read, Missing, Refused };
 
 // Reads the settings file into data. Only a regular file (links followed) of at most
 // kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
+#ifdef Q_OS_UNIX
 ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 {
     data.clear();
@@ -311,7 +312,6 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
         reason = name.isEmpty() ? noNameReason() : refusedPathReason();
         return ReadResult::Refused;
     }
-#ifdef Q_OS_UNIX
     const UnixFile file(::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st;
     if (!file.isOpen()) {
@@ -350,7 +350,16 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
     }
     data.truncate(done);
     return ReadResult::Read;
+}
 #else
+ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+{
+    data.clear();
+    const std::optional<QByteArray> path = systemPath(name);
+    if (!path) {
+        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
+        return ReadResult::Refused;
+    }
     const QFileInfo info(name);
     if (!info.exists() && !info.isSymLink())
         return ReadResult::Missing;
@@ -370,8 +379,8 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
         return ReadResult::Refused;
     }
     return ReadResult::Read;
-#endif
 }
+#endif
 
 // Replaces the file at name, which held old, with content, or leaves it as it was. Every
 // write, the flush to disk and the close are checked before the new file takes the old one's
@@ -379,10 +388,10 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 // replaced so (its folder not writable, an attribute the new file cannot be given) is
 // written over in place. A read-only file (no write permission for the user, no write bit
 // at all, or the read-only attribute) is someone else's to change and is never written.
+#ifdef Q_OS_UNIX
 bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
                  QString &reason)
 {
-#ifdef Q_OS_UNIX
     QByteArray target = *systemPath(name);
     // Through a link, the file it points to is replaced, as an editor would do.
     if (char *real = ::realpath(target.constData(), nullptr)) {
@@ -413,9 +422,12 @@ bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &c
             break;
     }
     if (existed && (error == EACCES || error == EPERM))
-        return inPlace();
-    if (!error)
-        error = file.writeAll(content);
+        return inPlace(); // the folder is not ours to write, the file is
+    if (error) {
+        reason = systemReason(error);
+        return false;
+    }
+    error = file.writeAll(content);
     if (!error && existed && keepAttributes(target.constData(), st, file.fd()) != 0) {
         file.close();
         ::unlink(temp.constData());
@@ -433,7 +445,11 @@ bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &c
         return false;
     }
     return true;
+}
 #else
+bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
+                 QString &reason)
+{
     const QString native = QDir::toNativeSeparators(name);
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t *>(native.utf16()));
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
@@ -453,8 +469,8 @@ bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &c
         return false;
     reason = writeInPlace(native, old, content);
     return reason.isEmpty();
-#endif
 }
+#endif
 
 } // namespace
 
