@@ -102,6 +102,9 @@ private slots:
                                   "old"};
         edit("UTF-16 LE: section added")
             << Save{utf16, utf16 + u16(u"[T]\r\nK=NEW\r\n"), "T", "K", "NEW", "", "old"};
+        const QByteArray lone = u16(u"\xFEFF[S]\r\nK=") + QByteArray("\0\xD8x\0", 4);
+        const QString d800 = QChar(0xD800) + QString("x");
+        edit("UTF-16 LE: lone surrogate kept") << Save{lone, lone, "S", "K", d800, "", d800};
         edit("UTF-8 without BOM") << Save{notepad, notepad + "K=\xc3\xbc\r\n", "S", "K", "ü"};
         const QByteArray quotes = "[S]\nK = \"v\" \n", bomByte = "\xEF\xBB\xBF[S]\nK=\xC3x\n";
         const QString marked = QChar(0xDCC3) + QString("x");

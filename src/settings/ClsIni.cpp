@@ -85,50 +85,59 @@ Encoding encodingOf(QByteArrayView data)
     return Encoding::Ansi;
 }
 
-QStringConverter::Encoding converterOf(Encoding encoding)
-{
-    return encoding == Encoding::Utf16  ? QStringConverter::Utf16LE
-           : encoding == Encoding::Utf8 ? QStringConverter::Utf8
-                                        : QStringConverter::System;
-}
-
 QByteArray encodeText(const QString &text, Encoding encoding)
 {
+    if (encoding == Encoding::Utf16) { // code units as they are, lone surrogates too
+        QByteArray bytes;
+        bytes.reserve(text.size() * 2);
+        for (const QChar c : text)
+            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return bytes;
+    }
 #ifdef Q_OS_UNIX
-    if (encoding != Encoding::Utf16)
-        return encodePath(text);
-#endif
-    QStringEncoder encode(converterOf(encoding), QStringConverter::Flag::Stateless);
+    return encodePath(text);
+#else
+    QStringEncoder encode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
+                                                     : QStringConverter::System,
+                          QStringConverter::Flag::Stateless);
     return encode(text);
+#endif
 }
 
+#ifndef Q_OS_UNIX
 // Whether bytes decode to text and back to the same bytes.
 bool decodesCleanly(QByteArrayView bytes, Encoding encoding, QString &text)
 {
-    QStringDecoder decode(converterOf(encoding), QStringConverter::Flag::Stateless |
-                                                     QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decode(
+        encoding == Encoding::Utf8 ? QStringConverter::Utf8 : QStringConverter::System,
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     text = decode(bytes);
     return !decode.hasError() && encodeText(text, encoding) == bytes;
 }
+#endif
 
-// bytes as text. Where they do not decode cleanly, each byte that is no part of a character
-// becomes the lone surrogate U+DC00 + byte, which no prefix takes and no save writes.
+// bytes as text. A byte that is no part of a character (in UTF-16 a last odd byte) becomes
+// the lone surrogate U+DC00 + byte, which no prefix takes and no save writes.
 QString decodeText(QByteArrayView bytes, Encoding encoding)
 {
+    QString text;
+    if (encoding == Encoding::Utf16) {
+        for (qsizetype at = 0; at + 1 < bytes.size(); at += 2)
+            text += QChar(char16_t(uchar(bytes.at(at)) | uchar(bytes.at(at + 1)) << 8));
+        return bytes.size() % 2 ? text + QChar(0xDC00 + uchar(bytes.back())) : text;
+    }
 #ifdef Q_OS_UNIX
-    if (encoding != Encoding::Utf16)
-        return decodePath(bytes);
-#endif
-    QString text, piece;
+    return decodePath(bytes);
+#else
     if (decodesCleanly(bytes, encoding, text))
         return text;
     text.clear();
-    const int unit = unitOf(encoding);
+    QString piece;
     for (qsizetype at = 0; at < bytes.size();) {
-        qsizetype n = unit; // a character takes at most 4 bytes
+        qsizetype n = 1; // a character takes at most 4 bytes
         while (n <= 4 &&
                (at + n > bytes.size() || !decodesCleanly(bytes.sliced(at, n), encoding, piece)))
-            n += unit;
+            ++n;
         if (n > 4) {
             piece = QChar(0xDC00 + uchar(bytes.at(at)));
             n = 1;
@@ -137,6 +146,7 @@ QString decodeText(QByteArrayView bytes, Encoding encoding)
         at += n;
     }
     return text;
+#endif
 }
 
 // Whether data holds the code unit c (ASCII) at pos.
