@@ -126,7 +126,8 @@ QString keepAttributes(const QString &path, unsigned long attributes)
     if (now != INVALID_FILE_ATTRIBUTES && (now & want) == want)
         return {};
     if (now == INVALID_FILE_ATTRIBUTES || !SetFileAttributesW(name, now | want))
-        return systemReason(int(GetLastError()));
+        return QStringLiteral("保存しましたが、隠し属性・システム属性を戻せませんでした: %1")
+            .arg(systemReason(int(GetLastError())));
     return {};
 }
 

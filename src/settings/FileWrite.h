@@ -14,7 +14,7 @@ int keepAttributes(const char *from, const struct stat &old, int fd);
 
 #ifdef Q_OS_WIN
 // Gives path the hidden and system attributes of attributes (as read before it was
-// replaced). Returns the system's reason when they could not be set; empty otherwise.
+// replaced). Returns why when they could not be set; empty otherwise.
 QString keepAttributes(const QString &path, unsigned long attributes);
 #endif
 
