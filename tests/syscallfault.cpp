@@ -9,9 +9,9 @@ static QHash<QByteArray, int> counts;
 SyscallFaults::SyscallFaults(const QByteArray &plan)
 {
     static const QHash<QByteArray, int> whats{
-        {"ENOSPC", ENOSPC}, {"EIO", EIO},     {"EINTR", EINTR},
-        {"EACCES", EACCES}, {"EPERM", EPERM}, {"EEXIST", EEXIST},
-        {"EXDEV", EXDEV},   {"short", Short}, {"fifo", Fifo}};
+        {"ENOSPC", ENOSPC}, {"EIO", EIO},       {"EINTR", EINTR}, {"EACCES", EACCES},
+        {"EPERM", EPERM},   {"EEXIST", EEXIST}, {"EXDEV", EXDEV}, {"ENOTSUP", ENOTSUP},
+        {"short", Short},   {"fifo", Fifo}};
     planned.clear();
     counts.clear();
     for (const QByteArray &item : plan.split(' ')) {
@@ -45,6 +45,9 @@ extern "C" {
     }
 PASS(int, fstat, (int fd, struct stat *st), (fd, st))
 PASS(int, fchmod, (int fd, mode_t mode), (fd, mode))
+PASS(int, fchown, (int fd, uid_t owner, gid_t group), (fd, owner, group))
+PASS(int, fsetxattr, (int fd, const char *name, const void *value, size_t size, int flags),
+     (fd, name, value, size, flags))
 PASS(int, fsync, (int fd), (fd))
 PASS(int, rename, (const char *from, const char *to), (from, to))
 PASS(ssize_t, read, (int fd, void *data, size_t size),

@@ -17,7 +17,8 @@ class TestIniLocation : public QObject
 
 private slots:
     // Rows: executable's folder, user's, "w" writable (injected: root writes anywhere), "b" in a
-    // bundle (".../Name.app/Contents/MacOS[/]"), the name. "@": a folder holding PORONBO.INI.
+    // bundle (".../Name.app/Contents/MacOS[/]"), "i" installed (in a system folder), the name.
+    // "@": a folder holding PORONBO.INI.
     void choose()
     {
         const QTemporaryDir dir;
@@ -26,13 +27,15 @@ private slots:
                  {"/x", "@/u", "", "@/u/PORONBO.INI"},
                  {"@", "@/u", "", "@/PORONBO.INI"},      // a file there is used
                  {"@", "@/u/", "bw", "@/u/PORONBO.INI"}, // never inside a bundle
+                 {"@", "@/u", "iw", "@/u/PORONBO.INI"},  // nor beside an installed copy
+                 {"@", "", "iw", ""},
                  {"/x", "", "", "/x/PORONBO.INI"},
                  {"/", "@/u", "w", "/PORONBO.INI"},
                  {"", "@/u", "w", "@/u/PORONBO.INI"}, // an unknown folder is not the root
                  {"", "", "w", ""}}) {
             row.replaceInStrings("@", dir.path());
             QCOMPARE(chooseIniName(
-                         {row[0], row[1], row[2].contains('b')},
+                         {row[0], row[1], row[2].contains('b'), row[2].contains('i')},
                          [&](const QString &f) { return row[2].contains('w') && f == row[0]; }),
                      native(row[3]));
         }
@@ -43,6 +46,17 @@ private slots:
             QVERIFY2(isAppBundleFolder(f) == f.contains("Poronbo") &&
                          isAppBundleFolder(native(f)) == f.contains("Poronbo"),
                      qPrintable(f));
+            // Installed copies' folders, at their edges.
+#ifdef Q_OS_WIN
+        qputenv("ProgramFiles", "C:\\Program Files\\");
+        const QStringList system{"C:\\Program Files", "c:\\program files\\Poronbo"},
+            other{"C:\\Program Files (x86)x", "C:\\Program Filesx\\P", "D:\\P"};
+#else
+        const QStringList system{"/usr/bin", "/opt/poronbo/", "/usr", "/nix/store/x/bin"},
+            other{"/usr2/bin", "/home/u/usr/bin", "/", "/Usr/bin", "/nix/x"};
+#endif
+        for (const QString &folder : system + other)
+            QVERIFY2(isSystemFolder(folder) == system.contains(folder), qPrintable(folder));
     }
 
     // Not writable without write or without search permission (only another user than
@@ -73,7 +87,9 @@ private slots:
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
         for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
                                                                {"", "/h/\xfe/", "/h/\xfe/.config"},
-                                                               {"c", "/h", "/h/.config"}}) {
+                                                               { "c",
+                                                                 "/h",
+                                                                 "/h/.config" }}) {
             qputenv("XDG_CONFIG_HOME", row[0]);
             qputenv("HOME", row[1]);
             QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");

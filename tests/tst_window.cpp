@@ -237,6 +237,24 @@ private slots:
         QCOMPARE(readFile(ini()), "[SYSTEM]\nOUTPATH=" + out + "\nOUTPOS=0\nSIZEADD=2\nINITIAL=\n");
     }
 
+    // Settings that cannot be read at start (here too large): said once, the dummies made,
+    // the file never saved over, not even once it can be read.
+    void unreadableSettings()
+    {
+        makeFile(ini(), (16 << 20) + 1);
+        open();
+        const QByteArray text = "[SYSTEM]\nINITIAL=P_\n";
+        makeFile(ini(), text.size(), text);
+        QTRY_COMPARE(m_messages.size(), 1);
+        const Message m = told();
+        QVERIFY(m.first == QMessageBox::Warning && m.second.contains(ini()));
+        drop({file("u.txt")});
+        click("cmdMake");
+        QCOMPARE(column(MakeColumn::STATUS), QStringList({"○"}));
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(readFile(ini()), text);
+    }
+
     void messagesAndKeptWork()
     {
         const QList<std::tuple<bool, QString, QString, QString>> refused{

@@ -3,6 +3,7 @@
 #include "dummy/FileError.h"
 #include "dummy/PathCodec.h"
 #include "dummy/UnixFile.h"
+#include "settings/FileWrite.h"
 
 #include <QByteArrayView>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -53,45 +55,116 @@ QString tooLargeReason()
     return QStringLiteral("設定ファイルが大きすぎます（16 MiB を超えています）。");
 }
 
-// How the file's text is encoded: UTF-8 (with bytes that are not UTF-8 kept as the
-// path codec keeps them on Unix), or the ANSI code page.
-enum class Encoding { Utf8, Ansi };
+// How the file's text is encoded: UTF-16 LE, UTF-8 or the ANSI code page (on Unix UTF-8
+// with bytes that are not UTF-8 kept as the path codec keeps them).
+enum class Encoding { Ansi, Utf8, Utf16 };
 
-#ifdef Q_OS_WIN
-// A file that starts with a UTF-8 byte-order mark is UTF-8 and keeps its mark; any other,
-// a new one too, is in the ANSI code page. One file never mixes the two.
+// Bytes a code unit takes.
+int unitOf(Encoding encoding)
+{
+    return encoding == Encoding::Utf16 ? 2 : 1;
+}
+
+// A file that starts with a byte-order mark is in that mark's encoding and keeps it; any
+// other, a new one too, is in the ANSI code page, unless (on Windows) it is UTF-8 throughout
+// with characters beyond ASCII, as Notepad saves it. One file never mixes encodings.
 Encoding encodingOf(QByteArrayView data)
 {
-    return data.startsWith("\xEF\xBB\xBF") ? Encoding::Utf8 : Encoding::Ansi;
+    if (data.startsWith("\xFF\xFE"))
+        return Encoding::Utf16;
+    if (data.startsWith("\xEF\xBB\xBF"))
+        return Encoding::Utf8;
+#ifdef Q_OS_WIN
+    if (std::any_of(data.begin(), data.end(), [](char c) { return uchar(c) >= 0x80; })) {
+        QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString text = decode(data);
+        if (!decode.hasError())
+            return Encoding::Utf8;
+    }
+#endif
+    return Encoding::Ansi;
 }
-QString decodeText(QByteArrayView bytes, Encoding encoding)
-{
-    QStringDecoder decode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
-                                                     : QStringConverter::System,
-                          QStringConverter::Flag::Stateless);
-    return decode(bytes);
-}
+
 QByteArray encodeText(const QString &text, Encoding encoding)
 {
+    if (encoding == Encoding::Utf16) { // code units as they are, lone surrogates too
+        QByteArray bytes;
+        bytes.reserve(text.size() * 2);
+        for (const QChar c : text)
+            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return bytes;
+    }
+#ifdef Q_OS_UNIX
+    return encodePath(text);
+#else
     QStringEncoder encode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
                                                      : QStringConverter::System,
                           QStringConverter::Flag::Stateless);
     return encode(text);
+#endif
 }
-#else
-Encoding encodingOf(QByteArrayView)
+
+#ifndef Q_OS_UNIX
+// Whether bytes decode to text and back to the same bytes.
+bool decodesCleanly(QByteArrayView bytes, Encoding encoding, QString &text)
 {
-    return Encoding::Utf8;
-}
-QString decodeText(QByteArrayView bytes, Encoding)
-{
-    return decodePath(bytes);
-}
-QByteArray encodeText(const QString &text, Encoding)
-{
-    return encodePath(text);
+    QStringDecoder decode(
+        encoding == Encoding::Utf8 ? QStringConverter::Utf8 : QStringConverter::System,
+        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    text = decode(bytes);
+    return !decode.hasError() && encodeText(text, encoding) == bytes;
 }
 #endif
+
+// bytes as text. A byte that is no part of a character (in UTF-16 a last odd byte) becomes
+// the lone surrogate U+DC00 + byte, which no prefix takes and no save writes.
+QString decodeText(QByteArrayView bytes, Encoding encoding)
+{
+    QString text;
+    if (encoding == Encoding::Utf16) {
+        for (qsizetype at = 0; at + 1 < bytes.size(); at += 2)
+            text += QChar(char16_t(uchar(bytes.at(at)) | uchar(bytes.at(at + 1)) << 8));
+        return bytes.size() % 2 ? text + QChar(0xDC00 + uchar(bytes.back())) : text;
+    }
+#ifdef Q_OS_UNIX
+    return decodePath(bytes);
+#else
+    if (decodesCleanly(bytes, encoding, text))
+        return text;
+    text.clear();
+    QString piece;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype n = 1; // a character takes at most 4 bytes
+        while (n <= 4 &&
+               (at + n > bytes.size() || !decodesCleanly(bytes.sliced(at, n), encoding, piece)))
+            ++n;
+        if (n > 4) {
+            piece = QChar(0xDC00 + uchar(bytes.at(at)));
+            n = 1;
+        }
+        text += piece;
+        at += n;
+    }
+    return text;
+#endif
+}
+
+// Whether data holds the code unit c (ASCII) at pos.
+bool unitAt(QByteArrayView data, qsizetype pos, char c, int unit)
+{
+    return pos >= 0 && pos + unit <= data.size() && data.at(pos) == c &&
+           (unit == 1 || data.at(pos + 1) == 0);
+}
+
+// Where the first code unit c (ASCII) at or after from is; -1 when there is none.
+qsizetype findUnit(const QByteArray &data, char c, qsizetype from, int unit)
+{
+    for (qsizetype at = data.indexOf(c, from); at >= 0; at = data.indexOf(c, at + 1)) {
+        if (at % unit == 0 && unitAt(data, at, c, unit))
+            return at;
+    }
+    return -1;
+}
 
 bool isBlank(char16_t c)
 {
@@ -129,13 +202,14 @@ struct Location {
 Location scan(const QByteArray &data, const QString &section, const QString &key)
 {
     const Encoding encoding = encodingOf(data);
+    const int unit = unitOf(encoding);
     Location loc;
     qsizetype pos = 0;
     while (pos < data.size()) {
-        const qsizetype nl = data.indexOf('\n', pos);
-        Line line{pos, nl < 0 ? data.size() : nl, nl < 0 ? data.size() : nl + 1};
-        if (line.textEnd > line.begin && data.at(line.textEnd - 1) == '\r')
-            --line.textEnd;
+        const qsizetype nl = findUnit(data, '\n', pos, unit);
+        Line line{pos, nl < 0 ? data.size() : nl, nl < 0 ? data.size() : nl + unit};
+        if (line.textEnd - unit >= line.begin && unitAt(data, line.textEnd - unit, '\r', unit))
+            line.textEnd -= unit;
         pos = line.end;
 
         QString text = decodeText(
@@ -170,12 +244,12 @@ Location scan(const QByteArray &data, const QString &section, const QString &key
 }
 
 // The file's own line ending, taken from its first line break.
-QByteArray eolOf(const QByteArray &data)
+QString eolOf(const QByteArray &data, int unit)
 {
-    const qsizetype nl = data.indexOf('\n');
+    const qsizetype nl = findUnit(data, '\n', 0, unit);
     if (nl < 0)
-        return kPlatformEol;
-    return nl > 0 && data.at(nl - 1) == '\r' ? "\r\n" : "\n";
+        return QString::fromLatin1(kPlatformEol);
+    return unitAt(data, nl - unit, '\r', unit) ? QStringLiteral("\r\n") : QStringLiteral("\n");
 }
 
 bool hasLineBreak(const QString &s)
@@ -198,33 +272,48 @@ QString quoted(const QString &value)
 QByteArray withValue(const QByteArray &data, const QString &section, const QString &key,
                      const QByteArray &value)
 {
-    const QByteArray eol = eolOf(data);
+    const Encoding encoding = encodingOf(data);
+    const int unit = unitOf(encoding);
+    const QByteArray eol = encodeText(eolOf(data, unit), encoding);
     const Location loc = scan(data, section, key);
     if (loc.keyFound) {
         // Keep "key =" and the blanks after it; replace the value and its trailing blanks.
         // '=' and blanks are never trail bytes of a multibyte character in the code page.
-        qsizetype valueAt = data.indexOf('=', loc.anchor.begin) + 1;
-        while (valueAt < loc.anchor.textEnd && isBlank(uchar(data.at(valueAt))))
-            ++valueAt;
+        qsizetype valueAt = findUnit(data, '=', loc.anchor.begin, unit) + unit;
+        while (valueAt < loc.anchor.textEnd &&
+               (unitAt(data, valueAt, ' ', unit) || unitAt(data, valueAt, '\t', unit)))
+            valueAt += unit;
         return data.first(valueAt) + value + data.sliced(loc.anchor.textEnd);
     }
-    const Encoding encoding = encodingOf(data);
-    const QByteArray entry = encodeText(key, encoding) + '=' + value + eol;
+    const QByteArray entry = encodeText(key + u'=', encoding) + value + eol;
     if (loc.sectionFound) {
         const qsizetype at = loc.anchor.end;
-        const bool ended = data.at(at - 1) == '\n';
+        const bool ended = unitAt(data, at - unit, '\n', unit);
         return data.first(at) + (ended ? QByteArray() : eol) + entry + data.sliced(at);
     }
     QByteArray out = data;
-    if (!out.isEmpty() && !out.endsWith('\n'))
+    if (!out.isEmpty() && !unitAt(out, out.size() - unit, '\n', unit))
         out += eol;
-    return out + '[' + encodeText(section, encoding) + ']' + eol + entry;
+    return out + encodeText(u'[' + section + u']', encoding) + eol + entry;
+}
+
+// The value of a key line's text, as the system's profile functions give it: surrounding
+// blanks and one pair of surrounding quotes taken off, up to the first NUL.
+QString valueOf(const QString &text)
+{
+    QStringView value = trimBlanks(QStringView(text).sliced(text.indexOf(u'=') + 1));
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    const qsizetype nul = value.indexOf(QChar(0));
+    return (nul < 0 ? value : value.first(nul)).toString();
 }
 
 enum class ReadResult { Read, Missing, Refused };
 
 // Reads the settings file into data. Only a regular file (links followed) of at most
 // kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
+#ifdef Q_OS_UNIX
 ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 {
     data.clear();
@@ -233,7 +322,6 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
         reason = name.isEmpty() ? noNameReason() : refusedPathReason();
         return ReadResult::Refused;
     }
-#ifdef Q_OS_UNIX
     const UnixFile file(::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st;
     if (!file.isOpen()) {
@@ -272,7 +360,16 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
     }
     data.truncate(done);
     return ReadResult::Read;
+}
 #else
+ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+{
+    data.clear();
+    const std::optional<QByteArray> path = systemPath(name);
+    if (!path) {
+        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
+        return ReadResult::Refused;
+    }
     const QFileInfo info(name);
     if (!info.exists() && !info.isSymLink())
         return ReadResult::Missing;
@@ -292,46 +389,60 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
         return ReadResult::Refused;
     }
     return ReadResult::Read;
-#endif
 }
+#endif
 
-// Replaces the file at name with content, or leaves it as it was. Every write, the
-// flush to disk and the close are checked before the new file takes the old one's place.
-// A read-only file (no write permission for the user, no write bit at all, or the
-// read-only attribute) is someone else's to change and is never replaced.
-bool replaceFile(const QString &name, const QByteArray &content, QString &reason)
-{
+// Replaces the file at name, which held old, with content, or leaves it as it was. Every
+// write, the flush to disk and the close are checked before the new file takes the old one's
+// place, with the old one's owner, mode and extended attributes. A file that cannot be
+// replaced so (its folder not writable, an attribute the new file cannot be given) is
+// written over in place. A read-only file (no write permission for the user, no write bit
+// at all, or the read-only attribute) is someone else's to change and is never written.
 #ifdef Q_OS_UNIX
+bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
+                 QString &reason)
+{
     QByteArray target = *systemPath(name);
     // Through a link, the file it points to is replaced, as an editor would do.
     if (char *real = ::realpath(target.constData(), nullptr)) {
         target = real;
         std::free(real);
     }
-    struct stat old;
-    const bool existed = ::stat(target.constData(), &old) == 0;
+    struct stat st;
+    const bool existed = ::stat(target.constData(), &st) == 0;
     if (existed &&
-        ((old.st_mode & 0222) == 0 ||
+        ((st.st_mode & 0222) == 0 ||
          (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 && errno == EACCES))) {
         reason = readOnlyReason();
         return false;
     }
+    const auto inPlace = [&] {
+        reason = writeInPlace(decodePath(target), old, content);
+        return reason.isEmpty();
+    };
 
     QByteArray temp;
     UnixFile file;
+    int error = 0;
     for (int attempt = 0; !file.isOpen() && attempt < 100; ++attempt) {
         temp = target + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         file.reset(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!file.isOpen() && errno != EEXIST)
+        error = file.isOpen() ? 0 : errno;
+        if (error != EEXIST)
             break;
     }
-    if (!file.isOpen()) {
-        reason = systemReason(errno);
+    if (existed && (error == EACCES || error == EPERM))
+        return inPlace(); // the folder is not ours to write, the file is
+    if (error) {
+        reason = systemReason(error);
         return false;
     }
-    int error = file.writeAll(content);
-    if (!error && existed && ::fchmod(file.fd(), old.st_mode & 07777) != 0)
-        error = errno;
+    error = file.writeAll(content);
+    if (!error && existed && keepAttributes(target.constData(), st, file.fd()) != 0) {
+        file.close();
+        ::unlink(temp.constData());
+        return inPlace();
+    }
     if (!error && ::fsync(file.fd()) != 0)
         error = errno;
     if (const int closed = file.close(); closed && !error)
@@ -344,22 +455,32 @@ bool replaceFile(const QString &name, const QByteArray &content, QString &reason
         return false;
     }
     return true;
+}
 #else
-    const DWORD attributes = GetFileAttributesW(
-        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(name).utf16()));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
+                 QString &reason)
+{
+    const QString native = QDir::toNativeSeparators(name);
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t *>(native.utf16()));
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_READONLY)) {
         reason = readOnlyReason();
         return false;
     }
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(content) != content.size() || !file.flush() || !file.commit()) {
-        reason = file.errorString();
-        return false;
+    const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const bool written = opened && file.write(content) == content.size() && file.flush();
+    if (written && file.commit()) {
+        reason = existed ? keepAttributes(native, attributes) : QString();
+        return reason.isEmpty();
     }
-    return true;
-#endif
+    reason = file.errorString();
+    if (!existed || (opened && !written))
+        return false;
+    reason = writeInPlace(native, old, content);
+    return reason.isEmpty();
 }
+#endif
 
 } // namespace
 
@@ -368,19 +489,13 @@ QString ClsIni::GetIni(const QString &wkSection, const QString &wkKey,
 {
     QByteArray data;
     QString reason;
-    if (readFile(IniName, data, reason) != ReadResult::Read)
+    const ReadResult read = readFile(IniName, data, reason);
+    if (read == ReadResult::Refused && !IniName.isEmpty() && m_readError.isEmpty())
+        m_readError = reason;
+    if (read != ReadResult::Read)
         return wkDefault;
     const Location loc = scan(data, wkSection, wkKey);
-    if (!loc.keyFound)
-        return wkDefault;
-
-    QStringView value = trimBlanks(QStringView(loc.text).sliced(loc.text.indexOf(u'=') + 1));
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-        value.back() == value.front())
-        value = value.sliced(1, value.size() - 2);
-    // As the system's profile functions return it: up to the first NUL.
-    const qsizetype nul = value.indexOf(QChar(0));
-    return (nul < 0 ? value : value.first(nul)).toString();
+    return loc.keyFound ? valueOf(loc.text) : wkDefault;
 }
 
 bool ClsIni::PutIni(const QString &wkSection, const QString &wkKey, const QString &wkStr)
@@ -398,34 +513,42 @@ bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString
             return false;
         }
     }
-    QByteArray data;
-    if (readFile(IniName, data, m_lastError) == ReadResult::Refused)
+    if (!m_readError.isEmpty()) {
+        m_lastError = m_readError;
         return false;
+    }
+    QByteArray data;
+    if (readFile(IniName, data, m_lastError) == ReadResult::Refused) {
+        if (!IniName.isEmpty())
+            m_readError = m_lastError;
+        return false;
+    }
+    const QByteArray old = data;
     const Encoding encoding = encodingOf(data);
     const auto encodes = [&](const QString &text, QByteArray &bytes) {
         bytes = encodeText(text, encoding);
         return decodeText(bytes, encoding) == text;
     };
-    QList<QByteArray> values;
     for (const auto &[key, value] : wkValues) {
+        const Location loc = scan(data, wkSection, key);
+        if (loc.keyFound && valueOf(loc.text) == value)
+            continue; // the line stays as it is, byte for byte
         QByteArray sectionBytes, keyBytes, valueBytes;
-        const bool held = encodes(wkSection, sectionBytes) && encodes(key, keyBytes) &&
-                          encodes(quoted(value), valueBytes);
-        if ((sectionBytes + keyBytes + valueBytes).contains('\0')) {
+        const bool representable = encodes(wkSection, sectionBytes) && encodes(key, keyBytes) &&
+                                   encodes(quoted(value), valueBytes);
+        if (encoding == Encoding::Utf16 ? (wkSection + key + value).contains(QChar(0))
+                                        : (sectionBytes + keyBytes + valueBytes).contains('\0')) {
             m_lastError = QStringLiteral("NUL など保存できない文字を含む値は保存できません。");
             return false;
         }
-        if (!held) {
+        if (!representable) {
             m_lastError =
                 QStringLiteral("設定ファイルの文字コードで表せない文字を含む値は保存できません。");
             return false;
         }
-        values << valueBytes;
+        data = withValue(data, wkSection, key, valueBytes);
     }
-
-    for (qsizetype i = 0; i < wkValues.size(); ++i)
-        data = withValue(data, wkSection, wkValues.at(i).first, values.at(i));
-    if (!replaceFile(IniName, data, m_lastError))
+    if (data != old && !replaceFile(IniName, old, data, m_lastError))
         return false;
     m_lastError.clear();
     return true;

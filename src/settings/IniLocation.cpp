@@ -63,6 +63,31 @@ bool isAppBundleFolder(const QString &folder)
            parts.at(parts.size() - 3).size() > 4;
 }
 
+bool isSystemFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    const QStringList roots{qEnvironmentVariable("ProgramFiles"),
+                            qEnvironmentVariable("ProgramFiles(x86)"),
+                            qEnvironmentVariable("ProgramW6432")};
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const QStringList roots{QStringLiteral("/usr"),  QStringLiteral("/opt"),
+                            QStringLiteral("/bin"),  QStringLiteral("/sbin"),
+                            QStringLiteral("/snap"), QStringLiteral("/nix/store"),
+                            QStringLiteral("/app")};
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    const QString path = QDir::toNativeSeparators(folder);
+    for (QString root : roots) {
+        while (root.size() > 1 && root.endsWith(QDir::separator()))
+            root.chop(1);
+        if (!root.isEmpty() && path.startsWith(root, cs) &&
+            (path.size() == root.size() || path.at(root.size()) == QDir::separator()))
+            return true;
+    }
+    return false;
+}
+
 QString chooseIniName(const IniPlaces &places,
                       const std::function<bool(const QString &folder)> &writable)
 {
@@ -70,6 +95,8 @@ QString chooseIniName(const IniPlaces &places,
     if (places.exeFolder.isEmpty())
         return places.userFolder.isEmpty() ? QString() : joined(places.userFolder, IniFile);
     const QString beside = joined(places.exeFolder, IniFile);
+    if (places.installed)
+        return places.userFolder.isEmpty() ? QString() : joined(places.userFolder, IniFile);
     if (places.userFolder.isEmpty())
         return beside;
     if (!places.inAppBundle && (probeFile(beside).exists || writable(places.exeFolder)))
@@ -105,6 +132,7 @@ QString settingsIniName()
         IniPlaces places;
         places.exeFolder = executableFolder();
         places.userFolder = userConfigFolder();
+        places.installed = isSystemFolder(places.exeFolder);
 #ifdef Q_OS_MACOS
         places.inAppBundle = isAppBundleFolder(places.exeFolder);
 #endif

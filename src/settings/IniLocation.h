@@ -6,8 +6,9 @@
 // Where the settings file PORONBO.INI lives.
 //
 // Beside the executable when a PORONBO.INI is already there or the user may write in
-// that folder (portable use); otherwise in the per-user configuration folder. Inside a
-// macOS application bundle always in the per-user folder.
+// that folder (portable use); otherwise in the per-user configuration folder. An
+// installed copy (the executable in a system folder, or inside a macOS application
+// bundle) always uses the per-user folder, also when run by an administrator.
 
 // Whether the current user may create files in folder.
 bool isWritableFolder(const QString &folder);
@@ -16,10 +17,16 @@ bool isWritableFolder(const QString &folder);
 // (".../Name.app/Contents/MacOS").
 bool isAppBundleFolder(const QString &folder);
 
+// Whether folder is where installed programs live: on Windows within %ProgramFiles%,
+// %ProgramFiles(x86)% or %ProgramW6432% (letter case ignored); elsewhere within /usr, /opt
+// or the other folders that package managers fill.
+bool isSystemFolder(const QString &folder);
+
 struct IniPlaces {
     QString exeFolder;  // the executable's folder
     QString userFolder; // the per-user configuration folder; empty when there is none
     bool inAppBundle = false;
+    bool installed = false; // the executable's folder is a system folder
 };
 
 // The settings file for places, asking writable about the executable's folder only.

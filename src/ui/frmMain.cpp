@@ -470,6 +470,14 @@ void frmMain::Form_Load()
     showOptions(LoadOptions(m_ini));
     showLayout(LoadWindowLayout(m_ini));
     m_shownLayout = layout();
+    if (!m_ini.ReadError().isEmpty()) { // said once the window is up; never saved over
+        QTimer::singleShot(0, this, [this] {
+            tell(QMessageBox::Warning,
+                 QStringLiteral("設定ファイルを読めません。既定の設定で始めます。"
+                                "このファイルには保存しません。\n\n%1\n%2")
+                     .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.ReadError()));
+        });
+    }
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -540,8 +548,8 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     const WindowLayout shown = layout();
-    if (shown != m_shownLayout && makeIniFolder(m_ini.IniName).isEmpty() &&
-        SaveWindowLayout(m_ini, shown))
+    if (shown != m_shownLayout && m_ini.ReadError().isEmpty() &&
+        makeIniFolder(m_ini.IniName).isEmpty() && SaveWindowLayout(m_ini, shown))
         m_shownLayout = shown;
 }
 
@@ -775,6 +783,8 @@ void frmMain::cmdMake_Click()
         throw;
     }
     showMakeCounts(result, false);
+    if (!m_ini.ReadError().isEmpty())
+        return; // the file could not be read: the user was told, and it is never saved over
     // A per-user folder is made by the first save.
     QString reason = makeIniFolder(m_ini.IniName);
     if (reason.isEmpty() && !SaveOptions(m_ini, options()))
