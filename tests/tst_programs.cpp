@@ -1,3 +1,4 @@
+#include "dummy/modMain.h"
 #include "testutil.h"
 #include "version.h"
 
@@ -5,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
@@ -19,11 +21,15 @@ class TestPrograms : public QObject
 
     // A built program: the test programs are built one folder below the others.
     static QString built(const char *n) { return qApp->applicationDirPath() + "/../" + n + Exe; }
-    // Runs program in folder, "NAME=value"s added: its exit status, output and error output.
+    // Runs program in folder with "NAME=value"s added (output to a file if given): status, out,
+    // err.
     static QStringList run(const QString &program, const QStringList &args,
-                           const QString &folder = {}, const QStringList &env = {})
+                           const QString &folder = {}, const QStringList &env = {},
+                           const QString &outputFile = {})
     {
         QProcess p;
+        if (!outputFile.isEmpty())
+            p.setStandardOutputFile(outputFile);
         p.setEnvironment(QProcess::systemEnvironment() + env); // the last of a name counts
         p.setWorkingDirectory(folder);
         p.start(program, args);
@@ -34,16 +40,99 @@ class TestPrograms : public QObject
     }
 
 private slots:
+    // Help, version and usage errors need no display. Output that cannot be written fails.
+    void commandLineTexts_data()
+    {
+        QTest::addColumn<QStringList>("args"); // the program, then ">/dev/full" for the output
+        QTest::addColumn<QString>("output");   // within exit status|output|error output
+        const QString v = PORONBO_VERSION_TEXT + Eol;
+        const QList<std::pair<QStringList, QString>> rows{
+            {{"poronbo", "x", "-h"}, "[--] [FILE...]" + Eol + "Opens the window and"},
+            {{"poronbo", "-v", "--bogus"}, "0|poronbo " + v + "|"},
+            {{"poronbo", "--bogus", "--help"}, "2||poronbo: unknown option --bogus" + Eol + "Usa"},
+            {{"poronbo-info", "--json"}, "2||poronbo-info: no PATH given"},
+            {{"poronbo-info", "退避"}, "1||poronbo-info: 退避: not a dummy: "}, // UTF-8 to a pipe
+            {{"poronbo-info", "--check", "/no/folder", "x"}, "2||poronbo-info: --check: not a"},
+            {{"poronbo", ">/dev/full", "--help"}, "1||poronbo: cannot write"},
+            {{"poronbo-info", ">/dev/full", "-v"}, "1||poronbo-info: cannot write"}};
+        for (const auto &[args, output] : rows)
+            QTest::addRow("%s", qPrintable(args.join(' '))) << args << output;
+    }
+
     void commandLineTexts()
     {
-        const QStringList noDisplay{"QT_QPA_PLATFORM=no-such-platform"}; // no display needed
-        const QStringList help = run(built("poronbo"), {"x", "--help"}, {}, noDisplay);
-        QCOMPARE(help.value(0) + help.value(2), "0");
-        QVERIFY(help[1].contains("[--] [FILE...]" + Eol +
-                                 "Opens the window and adds the files as if dropped on it." + Eol));
-        QCOMPARE(run(built("poronbo"), {"--version", "--help"}, {}, noDisplay),
-                 QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
+        QFETCH(QStringList, args);
+        const QString to = args.value(1).startsWith('>') ? args.takeAt(1).mid(1) : "";
+        if (!to.isEmpty() && !QFileInfo::exists(to))
+            QSKIP("no /dev/full to write to");
+        const QString got = run(built(qPrintable(args[0])), args.mid(1), {},
+                                {"QT_QPA_PLATFORM=no-such-platform"}, to) // no display needed
+                                .join('|');
+        QFETCH(QString, output);
+        QVERIFY2(got.contains(output), qPrintable(got));
     }
+
+    // --check takes a source's time that a record cannot hold as the record holds it, in any time
+    // zone; a size that is only the record's low 32 bits is marked so; names go through as UTF-8.
+    void checkFarTimes_data()
+    {
+        QTest::addColumn<QDateTime>("source"); // its modified time, local time where it is read
+        QTest::addColumn<QString>("recorded"); // and the result of the check
+        const auto row = [](const char *tag, const QDateTime &t, const char *recorded) {
+            QTest::newRow(tag) << t << QString(recorded);
+        };
+        row("10000", {{10000, 1, 1}, {}}, "9999-12-31 23:59:59\tmatches");
+        row("last but one", {{9999, 12, 31}, {23, 59, 58}}, "9999-12-31 23:59:58\tmatches");
+        row("0 (1 BC)", {{-1, 12, 31}, {23, 59, 59}}, "0001-01-01 00:00:00\tmatches");
+        row("first but one", {{1, 1, 1}, {0, 0, 1}}, "0001-01-01 00:00:00\tdiffers (time)");
+    }
+
+    void checkFarTimes()
+    {
+        QFETCH(QDateTime, source);
+        QFETCH(QString, recorded);
+#ifdef Q_OS_WIN
+        QSKIP("TZ sets no Windows program's time zone, and Windows file times start in 1601");
+#endif
+        const QTemporaryDir dir("/dev/shm/tst_programs-XXXXXX"); // tmpfs keeps any time
+        QByteArray record = DummyHeader::make(1, {}, 2, false).toBytes();
+        const QString stamp = recorded.left(19).remove('-').remove(' ').remove(':');
+        makeFile(dir.filePath("P_退避.txt"), 40, record.replace(20, 14, stamp.toLatin1()));
+        const QString line = "P_退避.txt\t退避.txt\t1 (low 32 bits)\t" +
+                             recorded.replace("\t", "\t" PORONBO_VERSION_TEXT "\t2\t0\t") + Eol;
+        for (const QString zone : {"", "Asia/Tokyo", "America/New_York"}) { // "": the system's
+            const QTimeZone tz(zone.isEmpty() ? QTimeZone::systemTimeZoneId() : zone.toLatin1());
+            makeFile(dir.filePath("退避.txt"), 1, "x", QDateTime(source.date(), source.time(), tz));
+            const QString got = run(built("poronbo-info"), {"--check", "P_退避.txt"}, dir.path(),
+                                    {"LC_ALL=fi_FI.UTF-8", zone.isEmpty() ? "" : "TZ=" + zone})[1];
+            QCOMPARE(zone + got, zone + line);
+        }
+    }
+
+#ifdef Q_OS_WIN
+    // A console is handed the characters themselves, whatever its code page.
+    void console()
+    {
+        FreeConsole(); // Wine's first console, without a terminal, takes no output
+        AllocConsole();
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        const HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, &inherited,
+                                                        CONSOLE_TEXTMODE_BUFFER, nullptr);
+        DWORD n = 0;
+        if (!GetConsoleMode(screen, &n))
+            QSKIP("Wine, with neither a terminal nor an X display, made a console without output");
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.setCreateProcessArgumentsModifier([screen](QProcess::CreateProcessArguments *a) {
+            a->startupInfo->hStdError = screen;
+            a->flags &= ~CREATE_NO_WINDOW; // in this process's console
+        });
+        p.start(built("poronbo-info"), {"退避"});
+        wchar_t shown[16];
+        QVERIFY(p.waitForFinished() && ReadConsoleOutputCharacterW(screen, shown, 16, {0, 0}, &n));
+        QCOMPARE(QString::fromWCharArray(shown, int(n)), "poronbo-info: 退避");
+    }
+#endif
 
     // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
     // (or in the user's folder), Qt's texts in the system's language; poronbo-info reads them back.
@@ -114,17 +203,16 @@ private slots:
                  line.arg(dummies[0], "b.txt", "3", "differs (size)") +
                      line.arg(dummies[1], "--help", "3", "differs (time)") +
                      line.arg(dummies[2], "a", "4294967297", "missing") +
-                     line.arg("P_b.txt", "b.txt", "3", "matches").replace("\t1\tm", "\t0\tm"));
+                     line.arg("P_b.txt", "b.txt", "3 (low 32 bits)", "matches")
+                         .replace("\t1\tm", "\t0\tm"));
         QVERIFY(
             run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
-        // Usage errors; an output that cannot be written (a full disk, a pipe closed early).
-        QCOMPARE(run(info, {"--json"}).value(0), "2");
-        QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}).value(0), "2");
+        // An output that cannot be written: a pipe closed early.
 #ifdef Q_OS_LINUX
-        const QString shell = "set -o pipefail; \"$0\" \"$@\" ";
-        const QStringList many(5000, dummies[0]);
-        for (const char *to : {">/dev/full", "| head -c 1"})
-            QCOMPARE(run("bash", QStringList{"-c", shell + to, info} + many, work)[0], "1");
+        const QString shell = "set -o pipefail; \"$0\" \"$@\" | head -c 1";
+        QCOMPARE(
+            run("bash", QStringList{"-c", shell, info} << QStringList(5000, dummies[0]), work)[0],
+            "1");
         // A name's control characters show on standard error as on standard output.
         QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}).value(2).count('\n'), 1);
 #endif
