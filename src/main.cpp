@@ -15,10 +15,12 @@ void nameApplication()
 
 int main(int argc, char *argv[])
 {
-    if (const CommandAction action = requestedAction(argc, argv); action != CommandAction::Run) {
+    QString unknown;
+    if (const CommandAction action = requestedAction(argc, argv, &unknown);
+        action != CommandAction::Run) {
         const QCoreApplication app(argc, argv); // no display needed
         nameApplication();
-        showCommandLineText(action);
+        return showCommandLineText(action, unknown);
     }
     QApplication app(argc, argv);
     nameApplication();

@@ -21,6 +21,17 @@ foreach(expected IN ITEMS "<id>${id}</id>" "<launchable type=\"desktop-id\">${en
         message(FATAL_ERROR "${METAINFO} lacks ${expected}")
     endif()
 endforeach()
+# Japanese has no spaces between words: a paragraph broken over lines would show one at
+# each break, so each is one line.
+string(REGEX MATCHALL "<p xml:lang=\"ja\">[^<]*</p>" japanese "${text}")
+if(japanese STREQUAL "")
+    message(FATAL_ERROR "${METAINFO} has no Japanese paragraph")
+endif()
+foreach(paragraph IN LISTS japanese)
+    if(paragraph MATCHES "\n")
+        message(FATAL_ERROR "${METAINFO}: a Japanese paragraph is broken over lines:\n${paragraph}")
+    endif()
+endforeach()
 if(NOT text MATCHES "<release version=\"([^\"]*)\"" OR NOT CMAKE_MATCH_1 STREQUAL VERSION)
     message(FATAL_ERROR "${METAINFO}: the newest release is \"${CMAKE_MATCH_1}\", not ${VERSION}")
 endif()

@@ -13,6 +13,14 @@ list(LENGTH debs count)
 if(NOT count EQUAL 1)
     message(FATAL_ERROR "cpack made ${count} DEBs in ${OUT}")
 endif()
+# A Japanese font and Qt's translations are recommended, or the window shows boxes.
+execute_process(COMMAND dpkg-deb --field ${debs} Recommends OUTPUT_VARIABLE recommends
+                RESULT_VARIABLE result OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT result EQUAL 0 OR NOT recommends STREQUAL
+                         "fonts-noto-cjk | fonts-ipafont-gothic, qt6-translations-l10n")
+    message(FATAL_ERROR "${debs} recommends \"${recommends}\" (${result}), not a Japanese font "
+                        "(fonts-noto-cjk | fonts-ipafont-gothic) and qt6-translations-l10n")
+endif()
 execute_process(COMMAND ${LINTIAN} --fail-on error,warning --display-info ${debs}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 message("${output}")

@@ -108,7 +108,6 @@ private slots:
         row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
         row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
         row("source decides before folder", "nosuch.txt", "nosub/out.txt", -1, R::SourceMissing);
-        row("source decides before existing", "nosuch.txt", "taken.txt", -1, R::SourceMissing);
         row("visible file exists", "src.txt", "taken.txt", -3, R::Exists);
         row("folder exists", "src.txt", "sub", -3, R::Exists);
         row("dangling link exists", "src.txt", "dangling", -3, R::Exists);

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
@@ -19,11 +20,15 @@ class TestPrograms : public QObject
 
     // A built program: the test programs are built one folder below the others.
     static QString built(const char *n) { return qApp->applicationDirPath() + "/../" + n + Exe; }
-    // Runs program in folder, "NAME=value"s added: its exit status, output and error output.
+    // Runs program in folder with "NAME=value"s added (output to a file if given): status, out,
+    // err.
     static QStringList run(const QString &program, const QStringList &args,
-                           const QString &folder = {}, const QStringList &env = {})
+                           const QString &folder = {}, const QStringList &env = {},
+                           const QString &outputFile = {})
     {
         QProcess p;
+        if (!outputFile.isEmpty())
+            p.setStandardOutputFile(outputFile);
         p.setEnvironment(QProcess::systemEnvironment() + env); // the last of a name counts
         p.setWorkingDirectory(folder);
         p.start(program, args);
@@ -34,18 +39,73 @@ class TestPrograms : public QObject
     }
 
 private slots:
+    // Help, version and usage errors need no display. Output that cannot be written fails.
+    void commandLineTexts_data()
+    {
+        QTest::addColumn<QStringList>("args"); // the program, then ">/dev/full" for the output
+        QTest::addColumn<QString>("output");   // within exit status|output|error output
+        const QList<std::pair<QStringList, QString>> rows{
+            {{"poronbo", "x", "-h"}, "[--] [FILE...]" + Eol + "Opens the window and"},
+            {{"poronbo", "-v", "--bogus"}, "0|poronbo " PORONBO_VERSION_TEXT + Eol + "|"},
+            {{"poronbo", "--bogus", "--help"}, "2||poronbo: unknown option --bogus" + Eol + "Usa"},
+            {{"poronbo-info", "-h", "-v"}, "0|Usage: poronbo-info"}, // the first option counts
+            {{"poronbo-info", "--json"}, "2||poronbo-info: no PATH given"},
+            {{"poronbo-info", "退避"}, "1||poronbo-info: 退避: not a dummy: "}, // UTF-8 to a pipe
+            {{"poronbo-info", "--check", "/no/folder", "x"}, "2||poronbo-info: --check: not a"},
+            {{"poronbo", ">/dev/full", "--help"}, "1||poronbo: cannot write"},
+            {{"poronbo-info", ">/dev/full", "-v"}, "1||poronbo-info: cannot write"}};
+        for (const auto &[args, output] : rows)
+            QTest::addRow("%s", qPrintable(args.join(' '))) << args << output;
+    }
+
     void commandLineTexts()
     {
-        const QStringList noDisplay{"QT_QPA_PLATFORM=no-such-platform"}; // no display needed
-        const QStringList help = run(built("poronbo"), {"x", "--help"}, {}, noDisplay);
-        QCOMPARE(help.value(0) + help.value(2), "0");
-        QVERIFY(help[1].contains("[--] [FILE...]" + Eol +
-                                 "Opens the window and adds the files as if dropped on it." + Eol));
-        QCOMPARE(run(built("poronbo"), {"--version", "--help"}, {}, noDisplay),
-                 QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
-        QCOMPARE(run(built("poronbo-info"), {"-v", "-h"}).value(1),
-                 "poronbo-info " PORONBO_VERSION_TEXT + Eol); // the first option counts
-        QVERIFY(run(built("poronbo-info"), {"-h", "-v"})[1].startsWith("Usage: poronbo-info"));
+        QFETCH(QStringList, args);
+        const QString to = args.value(1).startsWith('>') ? args.takeAt(1).mid(1) : "";
+        if (!to.isEmpty() && !QFileInfo::exists(to))
+            QSKIP("no /dev/full to write to");
+        const QString got =
+            run(built(qPrintable(args[0])), args.mid(1), {}, {"QT_QPA_PLATFORM=none"}, to)
+                .join('|');
+        QFETCH(QString, output);
+        QVERIFY2(got.contains(output), qPrintable(got));
+    }
+
+    // --check takes a far time as the record holds it, in any zone; low 32 bits of a size are
+    // marked.
+    void checkFarTimes_data()
+    {
+        QTest::addColumn<QDateTime>("source"); // its modified time, local time where it is read
+        QTest::addColumn<QString>("recorded"); // and the result of the check
+        const auto row = [](const char *tag, const QDateTime &t, const char *recorded) {
+            QTest::newRow(tag) << t << QString(recorded);
+        };
+        row("10000", {{10000, 1, 1}, {}}, "9999-12-31 23:59:59\tmatches");
+        row("last but one", {{9999, 12, 31}, {23, 59, 58}}, "9999-12-31 23:59:58\tmatches");
+        row("0 (1 BC)", {{-1, 12, 31}, {23, 59, 59}}, "0001-01-01 00:00:00\tmatches");
+        row("first but one", {{1, 1, 1}, {0, 0, 1}}, "0001-01-01 00:00:00\tdiffers (time)");
+    }
+
+    void checkFarTimes()
+    {
+        QFETCH(QDateTime, source);
+        QFETCH(QString, recorded);
+#ifdef Q_OS_WIN
+        QSKIP("TZ sets no Windows program's time zone, and Windows file times start in 1601");
+#endif
+        const QTemporaryDir dir("/dev/shm/tst_programs-XXXXXX"); // tmpfs keeps any time
+        const QString stamp = recorded.left(19).remove('-').remove(' ').remove(':');
+        const QByteArray record = QByteArray("*PBX\0\0\1\1", 8) + "00000001    " + stamp.toLatin1();
+        makeFile(dir.filePath("P_退避.txt"), 40, record + QByteArray("\2\0    ", 6)); // by 0.1.1
+        const QString line = "P_退避.txt\t退避.txt\t1 (low 32 bits)\t" +
+                             recorded.replace("\t", "\t0.1.1\t2\t0\t") + Eol;
+        for (const QString zone : {"", "Asia/Tokyo", "America/New_York"}) { // "": the system's
+            const QTimeZone tz(zone.isEmpty() ? QTimeZone::systemTimeZoneId() : zone.toLatin1());
+            makeFile(dir.filePath("退避.txt"), 1, "x", QDateTime(source.date(), source.time(), tz));
+            const QString got = run(built("poronbo-info"), {"--check", "P_退避.txt"}, dir.path(),
+                                    {"LC_ALL=fi_FI.UTF-8", zone.isEmpty() ? "" : "TZ=" + zone})[1];
+            QCOMPARE(zone + got, zone + line);
+        }
     }
 
     // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
@@ -126,7 +186,10 @@ private slots:
                  line.arg(dummies[0], "b.txt", "3", "differs (size)") +
                      line.arg(dummies[1], "--help", "3", "differs (time)") +
                      line.arg(dummies[2], "a", "4294967297", "missing") +
-                     line.arg("P_b.txt", "b.txt", "3", "matches").replace("\t1\tm", "\t0\tm"));
+                     line.arg("P_b.txt", "b.txt", "3 (low 32 bits)", "matches")
+                         .replace("\t1\tm", "\t0\tm"));
+        QVERIFY(
+            run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
         // --check followed by an option: beside each dummy. Every key, in JSON's order.
         QCOMPARE(run(info, {"--check", "--json", dummies[0]}, work).value(1),
                  "{\"check\":\"differs\",\"differs\":[\"size\"],\"dummy\":\"P_b(3).txt\","
@@ -135,9 +198,7 @@ private slots:
                      QString(Exe.isEmpty() ? "/" : "\\\\") +
                      "b.txt\",\"source_name\":\"b.txt\",\"version\":\"" PORONBO_VERSION_TEXT "\"}" +
                      Eol);
-        // Usage errors; an output that cannot be written (a full disk, a pipe closed early).
-        QCOMPARE(run(info, {"--json"}).value(0), "2");
-        QCOMPARE(run(info, {"--check", tmp.filePath("nowhere"), dummies[0]}).value(0), "2");
+        // An output that cannot be written: a full disk, a pipe closed early.
 #ifdef Q_OS_LINUX
         const QString shell = "set -o pipefail; \"$0\" \"$@\" ";
         for (const char *to : {">/dev/full", "| head -c 1", ">/dev/full #one line"})
@@ -150,6 +211,24 @@ private slots:
         QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}).value(2).count('\n'), 1);
 #endif
     }
+
+#ifdef Q_OS_WIN
+    // A console is handed the characters themselves, whatever its code page. Last: it takes one.
+    void console()
+    {
+        FreeConsole(); // Wine's first console, without a terminal, takes no output
+        DWORD n = 0;
+        const HANDLE error = AllocConsole() ? GetStdHandle(STD_ERROR_HANDLE) : nullptr;
+        if (!GetConsoleMode(error, &n))
+            QSKIP("Wine, with neither a terminal nor an X display, made a console without output");
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel); // to this process's console
+        p.start(built("poronbo-info"), {"退避"});
+        wchar_t shown[16];
+        QVERIFY(p.waitForFinished() && ReadConsoleOutputCharacterW(error, shown, 16, {0, 0}, &n));
+        QCOMPARE(QString::fromWCharArray(shown, int(n)), "poronbo-info: 退避");
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestPrograms)

@@ -101,7 +101,6 @@ private slots:
         const int noPath = QDir::separator() == '\\' ? 3 : ENOENT; // 3: ERROR_PATH_NOT_FOUND
         row("folder missing", systemReason(noPath), "missing", 0, {}, "no/a");
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
-        row("link to /dev/zero", "not a file", "/dev/zero");
         row("longer, of no stated size, in short reads", "length 41",
             "/proc/version read#1=short read#2=short read#3=short read#4=short read#5=short");
         row("FIFO", "not a file", "fifo");

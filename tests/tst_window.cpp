@@ -351,12 +351,13 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
-    // Only --help and --version are options, up to "--"; other arguments but empty ones are files.
+    // Up to "--": -h/--help, -v/--version, Qt's options (with values); other arguments are files.
     void commandLine()
     {
         QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
-            {{"a", "", "--version", "/x/./y", "--help"}, CommandAction::Version, {"a", "/x/y"}},
-            {{"-h", "--", "--help", "d/../a"}, CommandAction::Run, {"-h", "--help", "a"}}};
+            {{"a", "", "--version", "/x/./y", "-h"}, CommandAction::Version, {"a", "/x/y"}},
+            {{"-", "--", "--help", "-h", "d/../a"}, CommandAction::Run, {"-", "--help", "-h", "a"}},
+            {{"-reverse", "-style", "-x", "--platform", "-h", "b"}, CommandAction::Run, {"b"}}};
 #ifdef Q_OS_WIN
         // "Send to" may pass 8.3 names; the rows show the long ones, as a drop does.
         const QString longName = makeFile(m_config.filePath("Long file name.text"));

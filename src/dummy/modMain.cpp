@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 #include <cstring>
 #include <stdexcept>
 
@@ -142,11 +143,9 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, quin
     for (int i = 7; i >= 0; --i, low >>= 4)
         hex[i] = "0123456789ABCDEF"[low & 0xF];
     h.SizeHex = QByteArray(hex, 8);
-    // TimeStamp has room for the years 1 to 9999; a time outside them is held to the limit.
-    const bool early = !modified.isValid() || modified.date().year() < 1;
-    const bool late = !early && modified.date().year() > 9999;
-    const QDate d = early ? QDate(1, 1, 1) : late ? QDate(9999, 12, 31) : modified.date();
-    const QTime t = early ? QTime(0, 0) : late ? QTime(23, 59, 59) : modified.time();
+    const QDateTime held = recordedTime(modified);
+    const QDate d = held.date();
+    const QTime t = held.time();
     char stamp[14];
     putDigits(stamp, d.year(), 4);
     putDigits(stamp + 4, d.month(), 2);
@@ -158,6 +157,15 @@ DummyHeader DummyHeader::make(qint64 sourceSize, const QDateTime &modified, quin
     h.PrefixLen = prefixLen;
     h.SizeFlag = sizeAdd ? 1 : 0;
     return h;
+}
+
+QDateTime DummyHeader::recordedTime(const QDateTime &modified)
+{
+    const bool early = !modified.isValid() || modified.date().year() < 1;
+    const bool late = !early && modified.date().year() > 9999;
+    const QDate d = early ? QDate(1, 1, 1) : late ? QDate(9999, 12, 31) : modified.date();
+    const QTime t = early ? QTime(0, 0) : late ? QTime(23, 59, 59) : modified.time();
+    return QDateTime(d, QTime(t.hour(), t.minute(), t.second()), QTimeZone::utc());
 }
 
 QByteArray DummyHeader::toBytes() const

@@ -53,6 +53,11 @@ struct DummyHeader {
     static DummyHeader make(qint64 sourceSize, const QDateTime &modified, quint8 prefixLen,
                             bool sizeAdd);
 
+    // The local date and time modified as TimeStamp keeps it, marked UTC: the years 1 to
+    // 9999 hold, a time before them (or none) is held to the first second, one after them
+    // to the last.
+    static QDateTime recordedTime(const QDateTime &modified);
+
     // Exactly Size bytes: text fields space-padded and cut at their width.
     QByteArray toBytes() const;
 };

@@ -3,6 +3,8 @@
 #include "dummy/DummyReader.h"
 #include "dummy/FileStat.h"
 #include "dummy/PathCodec.h"
+#include "dummy/modMain.h"
+#include "info/StandardStream.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -10,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextStream>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -22,21 +23,23 @@ namespace
 const char Usage[] = R"usage(Usage: poronbo-info [--json] [--check [FOLDER]] PATH...
 
 Reads each PATH as a dummy and prints one line for it, fields separated by tabs:
-the dummy's path, its source's name, the source's size in bytes (only its low
-32 bits when the name does not carry it), its modified time (YYYY-MM-DD
-HH:MM:SS, local), the version that wrote the dummy, the prefix length and the
-size flag (1 when the name carries the size). Control characters in names show
-as "?"; --json gives them exactly.
+the dummy's path, its source's name, the source's size in bytes (when the name
+does not carry it, the record's low 32 bits only, marked "(low 32 bits)"), its
+modified time (YYYY-MM-DD HH:MM:SS, local), the version that wrote the dummy,
+the prefix length and the size flag (1 when the name carries the size).
+Control characters in names show as "?"; --json gives them exactly. Output is
+UTF-8, except on a Windows console, which is given the characters themselves.
 
   --json            one JSON object per line, with the keys dummy, source_name,
                     size, modified, version, prefix_length and size_in_name
   --check [FOLDER]  look for each source in FOLDER, or beside its dummy when
                     FOLDER is left out, and add "matches" (name, size and time
-                    to the second agree), "differs (size, time)" or "missing";
-                    JSON adds source, check and differs. The argument after
-                    --check is FOLDER unless it is an existing file (a dummy is
-                    never a folder) or starts with "-"; --check=FOLDER is always
-                    a folder
+                    to the second agree; a time before the year 1 or after 9999
+                    as the record holds it, at that limit), "differs (size,
+                    time)" or "missing"; JSON adds source, check and differs.
+                    The argument after --check is FOLDER unless it is an
+                    existing file (a dummy is never a folder) or starts with
+                    "-"; --check=FOLDER is always a folder
   -h, --help        show this help
   -v, --version     show the version
   --                the arguments after it are paths
@@ -125,7 +128,8 @@ Check check(const DummyInfo &info, const QString &folder)
         // The name carries the whole size; the record only its low 32 bits.
         if (info.sizeFlag ? source.size != info.size : quint32(source.size) != info.sizeLow)
             c.differs << QStringLiteral("size");
-        if (localWallClock(source.modifiedMSecs) != info.modified)
+        // A time the record cannot hold is compared as it was recorded: at the limit.
+        if (DummyHeader::recordedTime(localWallClock(source.modifiedMSecs)) != info.modified)
             c.differs << QStringLiteral("time");
     }
     c.result = c.differs.isEmpty() ? QStringLiteral("matches") : QStringLiteral("differs");
@@ -162,7 +166,8 @@ QString line(const QString &path, const DummyInfo &info, const std::optional<Che
     }
     QStringList fields{printable(path),
                        printable(info.sourceName),
-                       QString::number(info.size),
+                       QString::number(info.size) +
+                           (info.sizeFlag ? QString() : QStringLiteral(" (low 32 bits)")),
                        info.modifiedText(),
                        info.version(),
                        QString::number(info.prefixLen),
@@ -176,33 +181,11 @@ QString line(const QString &path, const DummyInfo &info, const std::optional<Che
     return fields.join(QLatin1Char('\t'));
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Prints a line for each path (its reason on err when it is no dummy); 1 when any is none.
+int report(const Options &options, QTextStream &out, QTextStream &err)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("poronbo-info"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PORONBO_VERSION_TEXT));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-#ifdef Q_OS_UNIX
-    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is an output that cannot be written
-#endif
-
-    Options options;
-    // Arguments keep their bytes on Unix, as names that are not UTF-8 need.
-#ifdef Q_OS_WIN
-    const QStringList arguments = QCoreApplication::arguments();
-#else
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << decodePath(argv[i]);
-#endif
-    if (const std::optional<int> status = parse(arguments, options, out, err))
-        return *status;
-
     int status = 0;
-    for (const QString &arg : std::as_const(options.paths)) {
+    for (const QString &arg : options.paths) {
         const QString path = QDir::toNativeSeparators(arg);
         QString reason;
         const std::optional<DummyInfo> info = readDummy(path, reason);
@@ -217,9 +200,40 @@ int main(int argc, char *argv[])
             c = check(*info, options.folder.isEmpty() ? folderOf(path) : options.folder);
         out << line(path, *info, c, options.json) << Qt::endl;
     }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("poronbo-info"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PORONBO_VERSION_TEXT));
+    StandardStream standardOut(stdout);
+    StandardStream standardError(stderr);
+    QTextStream &out = standardOut.text();
+    QTextStream &err = standardError.text();
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is an output that cannot be written
+#endif
+
+    Options options;
+    // Arguments keep their bytes on Unix, as names that are not UTF-8 need.
+#ifdef Q_OS_WIN
+    const QStringList arguments = QCoreApplication::arguments();
+#else
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << decodePath(argv[i]);
+#endif
+    std::optional<int> status = parse(arguments, options, out, err);
+    if (!status)
+        status = report(options, out, err);
+    out.flush();
     if (out.status() != QTextStream::Ok) { // a full disk or a closed pipe
         err << "poronbo-info: cannot write the output" << Qt::endl;
         return 1;
     }
-    return status;
+    return *status;
 }
