@@ -1,7 +1,6 @@
 #include "testutil.h"
 #include "version.h"
 
-#include <QLibraryInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,18 +44,31 @@ private slots:
                  QStringList({"0", "poronbo " PORONBO_VERSION_TEXT + Eol, ""}));
     }
 
-    // poronbo FILE...: rows in the order given, dummies, options read and saved beside the program
-    // (or in the user's folder), Qt's texts in the system's language; poronbo-info reads them back.
+    // poronbo FILE...: rows in order, dummies, options saved beside the program (or in the user's
+    // folder), its and Qt's texts in Japanese (ja, C) or English; poronbo-info reads them back.
     void window_data()
     {
         QTest::addColumn<bool>("writableFolder");
-        QTest::newRow("settings beside the program") << true;
-        QTest::newRow("non-root: settings in the user's folder") << false;
+        QTest::addColumn<QString>("locale"); // and the UI languages, which Wine may not read
+        QTest::addColumn<QString>("texts");  // title, column, button, Qt's Cancel
+        const QString ver =
+            "  Ver " QT_STRINGIFY(PORONBO_VERSION_MAJOR) "." QT_STRINGIFY(PORONBO_VERSION_MINOR)
+                QT_STRINGIFY(PORONBO_VERSION_PATCH); // 0.2.0 gives 0.20
+        const QString ja = "ポロンボ" + ver + "\t結果\t作成\tキャンセル";
+        const QString en = "Poronbo" + ver + "\tResult\tCreate\tCancel";
+        QTest::newRow("settings beside the program") << true << "LC_ALL=ja_JP.UTF-8" << ja;
+        QTest::newRow("non-root: settings in the user's folder")
+            << false << "LC_ALL=ja_JP.UTF-8" << ja;
+        QTest::newRow("C (Wine: en-US)") << true << "LC_ALL=C.UTF-8" << (Exe.isEmpty() ? ja : en);
+        QTest::newRow("en_US.UTF-8") << true << "LC_ALL=en_US.UTF-8" << en;
+        QTest::newRow("de_DE.UTF-8, then ja") << true << "LC_ALL=de_DE.UTF-8 LANGUAGE=de:ja" << en;
     }
 
     void window()
     {
         QFETCH(bool, writableFolder);
+        QFETCH(QString, locale);
+        QFETCH(QString, texts);
         const QTemporaryDir tmp;
         const QString bin = tmp.filePath("bin"), work = tmp.filePath("work");
         const QString ini =
@@ -80,20 +92,19 @@ private slots:
                               "QT_QPA_GENERIC_PLUGINS=poronbosmoke",
                               "PORONBO_SMOKE_ROWS=3",
                               "PORONBO_SMOKE_REPORT=" + tmp.filePath("report"),
-                              "LC_ALL=ja_JP.UTF-8",
+                              "LANGUAGE=",
                               "XDG_CONFIG_HOME=" + tmp.filePath("config")};
-        const QString ran =
-            run(bin + "/poronbo" + Exe, {"b.txt", "--", "--help", "a"}, work, env)[0];
+        const QString ran = run(bin + "/poronbo" + Exe, {"b.txt", "--", "--help", "a"}, work,
+                                env + locale.split(' '))[0];
         QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(ran, "0");
+        QStringList report = QString::fromUtf8(readFile(tmp.filePath("report"))).split('\n');
+        QCOMPARE(report.takeLast(), texts);
+        if (locale != "LC_ALL=ja_JP.UTF-8")
+            return; // the rest as on a Japanese system
         const QStringList dummies{"P_b(3).txt", "P_--help(3)", "P_a(4,294,967,297)"};
         const QString row = "○\t" + QDir::toNativeSeparators(work) + "\t";
-        QStringList expected{row + dummies[0], row + dummies[1], row + dummies[2]};
-        // Qt's texts: on Windows deployed beside the program, elsewhere Qt's own when installed.
-        if (!Exe.isEmpty() ||
-            QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
-            expected << "cancel\tキャンセル";
-        QCOMPARE(QString::fromUtf8(readFile(tmp.filePath("report"))).split('\n'), expected);
+        QCOMPARE(report, QStringList({row + dummies[0], row + dummies[1], row + dummies[2]}));
         QCOMPARE(readFile(ini), settings + "OUTPOS=1\nOUTPATH=\n");
 
         // poronbo-info, checked in a folder, with a path "-" that is no dummy; then after the
