@@ -21,15 +21,15 @@
     </message>
     <message>
         <source>改行を含む値は保存できません。</source>
-        <translation>A value with a line break cannot be saved.</translation>
+        <translation>A value contains a line break, which cannot be saved.</translation>
     </message>
     <message>
         <source>NUL など保存できない文字を含む値は保存できません。</source>
-        <translation>A value with NUL or another character that cannot be stored cannot be saved.</translation>
+        <translation>A value contains a character that cannot be saved, such as NUL.</translation>
     </message>
     <message>
         <source>設定ファイルの文字コードで表せない文字を含む値は保存できません。</source>
-        <translation>A value with a character that the settings file&apos;s encoding cannot hold cannot be saved.</translation>
+        <translation>A value contains a character that the settings file&apos;s encoding cannot represent.</translation>
     </message>
 </context>
 <context>
@@ -200,7 +200,7 @@
         <source>同じ名前のダミーになるファイルがあるため、次のファイルは追加しませんでした。
 
 </source>
-        <translation>These files were not added, because other files make dummies with the same names:
+        <translation>These files were not added: other files make dummies with the same names.
 
 </translation>
     </message>
@@ -227,7 +227,7 @@
 
 %1
 %2</source>
-        <translation>The operation was stopped.
+        <translation>Stopped because of an error.
 
 %1
 %2</translation>
@@ -236,7 +236,7 @@
         <source>処理を中断しました。
 
 %1</source>
-        <translation>The operation was stopped.
+        <translation>Stopped because of an error.
 
 %1</translation>
     </message>
