@@ -57,8 +57,7 @@ private slots:
         const QString ja = "ポロンボ" + ver + "\t結果\t作成\tキャンセル";
         const QString en = "Poronbo" + ver + "\tResult\tCreate\tCancel";
         QTest::newRow("settings beside the program") << true << "LC_ALL=ja_JP.UTF-8" << ja;
-        QTest::newRow("non-root: settings in the user's folder")
-            << false << "LC_ALL=ja_JP.UTF-8" << ja;
+        QTest::newRow("non-root: settings in user's folder") << false << "LC_ALL=ja_JP.UTF-8" << ja;
         QTest::newRow("C (Wine: en-US)") << true << "LC_ALL=C.UTF-8" << (Exe.isEmpty() ? ja : en);
         QTest::newRow("en_US.UTF-8") << true << "LC_ALL=en_US.UTF-8" << en;
         QTest::newRow("de_DE.UTF-8, then ja") << true << "LC_ALL=de_DE.UTF-8 LANGUAGE=de:ja" << en;
