@@ -49,16 +49,15 @@ private slots:
     void window_data()
     {
         QTest::addColumn<bool>("writableFolder");
-        QTest::addColumn<QString>("locale"); // and the UI languages, which Wine may not read
-        QTest::addColumn<QString>("texts");  // title, column, button, Qt's Cancel
-        const QString ver =
-            "  Ver " QT_STRINGIFY(PORONBO_VERSION_MAJOR) "." QT_STRINGIFY(PORONBO_VERSION_MINOR)
-                QT_STRINGIFY(PORONBO_VERSION_PATCH); // 0.2.0 gives 0.20
-        const QString ja = "ポロンボ" + ver + "\t結果\t作成\tキャンセル";
-        const QString en = "Poronbo" + ver + "\tResult\tCreate\tCancel";
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("texts"); // the title, a column's, Qt's Cancel
+        QString ver = "  Ver " PORONBO_VERSION_TEXT;
+        ver.remove(ver.lastIndexOf('.'), 1); // 0.2.0 gives 0.20
+        const QString ja = "ポロンボ" + ver + "\t結果\tキャンセル",
+                      en = "Poronbo" + ver + "\tResult\tCancel";
         QTest::newRow("settings beside the program") << true << "LC_ALL=ja_JP.UTF-8" << ja;
         QTest::newRow("non-root: settings in user's folder") << false << "LC_ALL=ja_JP.UTF-8" << ja;
-        QTest::newRow("C (Wine: en-US)") << true << "LC_ALL=C.UTF-8" << (Exe.isEmpty() ? ja : en);
+        QTest::newRow("C.UTF-8") << true << "LC_ALL=C.UTF-8" << ja;
         QTest::newRow("en_US.UTF-8") << true << "LC_ALL=en_US.UTF-8" << en;
         QTest::newRow("de_DE.UTF-8, then ja") << true << "LC_ALL=de_DE.UTF-8 LANGUAGE=de:ja" << en;
     }
@@ -83,6 +82,9 @@ private slots:
         const QDateTime time({2024, 3, 5}, {9, 4, 7});
         for (const char *name : {"b.txt", "--help", "a"})
             makeFile(work + "/" + name, name[0] == 'a' ? (qint64(1) << 32) + 1 : 3, "x", time);
+        if (!Exe.isEmpty() && locale != "LC_ALL=ja_JP.UTF-8")
+            QSKIP("Wine starts it in the tests' locale (ja_JP), whatever LC_ALL it is given; "
+                  "scripts/test-windows finds the ZIP's window by its English title");
         if (!writableFolder && (!QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner) ||
                                 QFileInfo(bin).isWritable()))
             QSKIP(Exe.isEmpty() ? "root passes every permission check"
