@@ -10,9 +10,9 @@ bool japaneseWindow(const QStringList &uiLanguages)
     return first == QLatin1String("C") || QLocale(first).language() == QLocale::Japanese;
 }
 
-Translations::Translations(const QStringList &uiLanguages) : m_japanese(japaneseWindow(uiLanguages))
+Translations::Translations(const QStringList &uiLanguages)
 {
-    if (!m_japanese) {
+    if (!japaneseWindow(uiLanguages)) {
         install(QStringLiteral("poronbo_en"), QStringLiteral(":/i18n"));
         return;
     }

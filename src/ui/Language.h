@@ -20,11 +20,8 @@ public:
     Translations(const Translations &) = delete;
     Translations &operator=(const Translations &) = delete;
 
-    bool japanese() const { return m_japanese; }
-
 private:
     bool install(const QString &name, const QString &folder);
 
-    bool m_japanese;
     std::vector<std::unique_ptr<QTranslator>> m_installed;
 };
