@@ -1,6 +1,5 @@
 // A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=poronbosmoke) driving poronbo: once it lists
-// PORONBO_SMOKE_ROWS rows (or after 10 s), 作成; the rows, messages and the window's texts go
-// to PORONBO_SMOKE_REPORT.
+// PORONBO_SMOKE_ROWS rows (or after 10 s), 作成; rows, messages, texts to PORONBO_SMOKE_REPORT.
 
 #include <QtWidgets>
 
