@@ -1,6 +1,7 @@
 // Opens the window, drops a few real files on it, presses Create, points at the
 // refused row's mark so that its reason shows, and saves a screenshot; given a size
 // (WIDTHxHEIGHT) the window is resized to it first. Run by scripts/screenshot under Xvfb.
+#include "ui/Language.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const Translations language(QLocale::system().uiLanguages()); // as the program starts
     if (argc != 2 && argc != 3) {
         qCritical("usage: poronbo_screenshot OUTPUT.png [WIDTHxHEIGHT]");
         return 2;

@@ -1,4 +1,5 @@
 #include "ui/CommandLine.h"
+#include "ui/Language.h"
 #include "ui/frmMain.h"
 #include "version.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     nameApplication();
-    installQtTranslations(app, QLocale::system());
+    const Translations language(QLocale::system().uiLanguages());
     frmMain window;
     window.show();
     openWhenShown(window, argumentFiles(programArguments(argc, argv)));

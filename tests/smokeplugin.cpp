@@ -1,5 +1,5 @@
 // A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=poronbosmoke) driving poronbo: once it lists
-// PORONBO_SMOKE_ROWS rows (or after 10 s), 作成; the rows and messages go to PORONBO_SMOKE_REPORT.
+// PORONBO_SMOKE_ROWS rows (or after 10 s), 作成; rows, messages, texts to PORONBO_SMOKE_REPORT.
 
 #include <QtWidgets>
 
@@ -32,7 +32,8 @@ class Driver : public QObject
         for (int i = 0; i < rows->rowCount() * 3; ++i) // 3 columns
             m_report += rows->index(i / 3, i % 3).data().toString() + (i % 3 < 2 ? '\t' : '\n');
         const QDialogButtonBox cancel(QDialogButtonBox::Cancel);
-        m_report += "cancel\t" + cancel.button(QDialogButtonBox::Cancel)->text();
+        m_report += window->windowTitle() + '\t' + rows->headerData(0, Qt::Horizontal).toString() +
+                    '\t' + cancel.button(QDialogButtonBox::Cancel)->text();
         QFile out(qEnvironmentVariable("PORONBO_SMOKE_REPORT"));
         if (!out.open(QIODevice::WriteOnly) || out.write(m_report.toUtf8()) < 0)
             qFatal("cannot write the report");

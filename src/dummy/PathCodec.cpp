@@ -133,7 +133,8 @@ std::optional<QByteArray> systemPath(const QString &path)
 
 QString refusedPathReason()
 {
-    return QStringLiteral("パスにファイル名に使えない文字（NUL など）が含まれています。");
+    return QCoreApplication::translate(
+        "PathCodec", "パスにファイル名に使えない文字（NUL など）が含まれています。");
 }
 
 QString displayPath(const QString &text)

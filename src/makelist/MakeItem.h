@@ -12,19 +12,19 @@ enum class MakeColumn { STATUS, FILE_PATH, FILE_NAME, SIZE, EXT, TIMESTUMP };
 // A column: its key, header text, width in twips and alignment.
 struct MakeColumnInfo {
     const char *Key;
-    QStringView Text;
+    const char *Text; // UTF-8, shown translated in the context "MakeList"
     int WidthTwips;
     Qt::Alignment Alignment;
 };
 
 // The one table of the columns, indexed by MakeColumn.
 inline constexpr std::array<MakeColumnInfo, 6> MakeColumns{{
-    {"STATUS", u"結果", 600, Qt::AlignLeft},
-    {"FILE_PATH", u"作成場所", 3000, Qt::AlignLeft},
-    {"FILE_NAME", u"ファイル名", 3000, Qt::AlignLeft},
-    {"SIZE", u"サイズ", 1300, Qt::AlignRight},
-    {"EXT", u"拡張子", 800, Qt::AlignLeft},
-    {"TIMESTUMP", u"更新日", 1700, Qt::AlignLeft},
+    {"STATUS", QT_TRANSLATE_NOOP("MakeList", "結果"), 600, Qt::AlignLeft},
+    {"FILE_PATH", QT_TRANSLATE_NOOP("MakeList", "作成場所"), 3000, Qt::AlignLeft},
+    {"FILE_NAME", QT_TRANSLATE_NOOP("MakeList", "ファイル名"), 3000, Qt::AlignLeft},
+    {"SIZE", QT_TRANSLATE_NOOP("MakeList", "サイズ"), 1300, Qt::AlignRight},
+    {"EXT", QT_TRANSLATE_NOOP("MakeList", "拡張子"), 800, Qt::AlignLeft},
+    {"TIMESTUMP", QT_TRANSLATE_NOOP("MakeList", "更新日"), 1700, Qt::AlignLeft},
 }};
 static_assert(MakeColumns.size() == size_t(MakeColumn::TIMESTUMP) + 1);
 

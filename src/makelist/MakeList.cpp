@@ -19,22 +19,22 @@ QVariant refusalTip(const MakeItem &row)
 {
     switch (row.Refusal) {
     case DummyRefusal::SourceMissing:
-        return QStringLiteral("元のファイルが見つかりません。");
+        return MakeList::tr("元のファイルが見つかりません。");
     case DummyRefusal::SourceNotFile:
-        return QStringLiteral("元のファイルが通常のファイルではありません。");
+        return MakeList::tr("元のファイルが通常のファイルではありません。");
     case DummyRefusal::SourceHidden:
-        return QStringLiteral("元のファイルが隠しファイルです。");
+        return MakeList::tr("元のファイルが隠しファイルです。");
     case DummyRefusal::FolderMissing:
-        return QStringLiteral("作成場所のフォルダがありません。");
+        return MakeList::tr("作成場所のフォルダがありません。");
     case DummyRefusal::FolderNotFolder:
-        return QStringLiteral("作成場所がフォルダではありません。");
+        return MakeList::tr("作成場所がフォルダではありません。");
     case DummyRefusal::Exists:
-        return QStringLiteral("同じ名前のファイルが既にあります。");
+        return MakeList::tr("同じ名前のファイルが既にあります。");
     case DummyRefusal::AlreadyMade:
-        return QStringLiteral("作成済みです。");
+        return MakeList::tr("作成済みです。");
     case DummyRefusal::SourceChanged:
-        return QStringLiteral("元のファイルが一覧に追加した後に変更されています。"
-                              "行を削除して、ファイルをもう一度ドロップして下さい。");
+        return MakeList::tr("元のファイルが一覧に追加した後に変更されています。"
+                            "行を削除して、ファイルをもう一度ドロップして下さい。");
     case DummyRefusal::None:
         break;
     }
@@ -381,9 +381,9 @@ QVariant MakeList::data(const QModelIndex &index, int role) const
         if (column == MakeColumn::STATUS)
             return index.row() == m_errorRow ? QVariant(m_errorReason) : refusalTip(row);
         if (column == MakeColumn::SIZE && row.Size > MaxRecordedSize && !row.SizeAdd)
-            return QStringLiteral("%1\nダミーにはサイズの下位 32 ビットだけが記録されます。"
-                                  "「ファイル名にサイズを付ける」にすると、サイズ全体が"
-                                  "ファイル名に残ります。")
+            return MakeList::tr("%1\nダミーにはサイズの下位 32 ビットだけが記録されます。"
+                                "「ファイル名にサイズを付ける」にすると、サイズ全体が"
+                                "ファイル名に残ります。")
                 .arg(row.Size);
         [[fallthrough]]; // the other cells' full texts
     case Qt::DisplayRole:
@@ -416,7 +416,7 @@ QVariant MakeList::headerData(int section, Qt::Orientation orientation, int role
     const MakeColumnInfo &column = MakeColumns[size_t(section)];
     switch (role) {
     case Qt::DisplayRole:
-        return column.Text.toString();
+        return tr(column.Text);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(column.Alignment | Qt::AlignVCenter);
     default:

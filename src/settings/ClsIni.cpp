@@ -6,6 +6,7 @@
 #include "settings/FileWrite.h"
 
 #include <QByteArrayView>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,19 +41,21 @@ constexpr qint64 kMaxFileSize = 16 << 20;
 
 QString noNameReason()
 {
-    return QStringLiteral("設定ファイルの名前が決まっていません。");
+    return QCoreApplication::translate("ClsIni", "設定ファイルの名前が決まっていません。");
 }
 QString notRegularReason()
 {
-    return QStringLiteral("設定ファイルの場所にあるのは通常のファイルではありません。");
+    return QCoreApplication::translate(
+        "ClsIni", "設定ファイルの場所にあるのは通常のファイルではありません。");
 }
 QString readOnlyReason()
 {
-    return QStringLiteral("設定ファイルは読み取り専用です。");
+    return QCoreApplication::translate("ClsIni", "設定ファイルは読み取り専用です。");
 }
 QString tooLargeReason()
 {
-    return QStringLiteral("設定ファイルが大きすぎます（16 MiB を超えています）。");
+    return QCoreApplication::translate("ClsIni",
+                                       "設定ファイルが大きすぎます（16 MiB を超えています）。");
 }
 
 // How the file's text is encoded: UTF-16 LE, UTF-8 or the ANSI code page (on Unix UTF-8
@@ -509,7 +512,7 @@ bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString
     // character the file's encoding cannot hold, would not read back.
     for (const auto &[key, value] : wkValues) {
         if (hasLineBreak(wkSection) || hasLineBreak(key) || hasLineBreak(value)) {
-            m_lastError = QStringLiteral("改行を含む値は保存できません。");
+            m_lastError = QCoreApplication::translate("ClsIni", "改行を含む値は保存できません。");
             return false;
         }
     }
@@ -538,12 +541,13 @@ bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString
                                    encodes(quoted(value), valueBytes);
         if (encoding == Encoding::Utf16 ? (wkSection + key + value).contains(QChar(0))
                                         : (sectionBytes + keyBytes + valueBytes).contains('\0')) {
-            m_lastError = QStringLiteral("NUL など保存できない文字を含む値は保存できません。");
+            m_lastError = QCoreApplication::translate(
+                "ClsIni", "NUL など保存できない文字を含む値は保存できません。");
             return false;
         }
         if (!representable) {
-            m_lastError =
-                QStringLiteral("設定ファイルの文字コードで表せない文字を含む値は保存できません。");
+            m_lastError = QCoreApplication::translate(
+                "ClsIni", "設定ファイルの文字コードで表せない文字を含む値は保存できません。");
             return false;
         }
         data = withValue(data, wkSection, key, valueBytes);

@@ -5,6 +5,7 @@
 #include "dummy/UnixFile.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <memory>
 #include <optional>
@@ -24,11 +25,11 @@ namespace
 
 QString restoredNote()
 {
-    return QStringLiteral("（元の内容に戻しました。）");
+    return QCoreApplication::translate("ClsIni", "（元の内容に戻しました。）");
 }
 QString damagedNote(const QString &reason)
 {
-    return QStringLiteral("（元の内容に戻せませんでした: %1）").arg(reason);
+    return QCoreApplication::translate("ClsIni", "（元の内容に戻せませんでした: %1）").arg(reason);
 }
 
 #ifdef Q_OS_UNIX
@@ -126,7 +127,8 @@ QString keepAttributes(const QString &path, unsigned long attributes)
     if (now != INVALID_FILE_ATTRIBUTES && (now & want) == want)
         return {};
     if (now == INVALID_FILE_ATTRIBUTES || !SetFileAttributesW(name, now | want))
-        return QStringLiteral("保存しましたが、隠し属性・システム属性を戻せませんでした: %1")
+        return QCoreApplication::translate(
+                   "ClsIni", "保存しましたが、隠し属性・システム属性を戻せませんでした: %1")
             .arg(systemReason(int(GetLastError())));
     return {};
 }

@@ -21,7 +21,6 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -35,7 +34,6 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTranslator>
 #include <QtMath>
 #include <algorithm>
 #include <limits>
@@ -43,7 +41,7 @@
 namespace
 {
 
-const QString AppTitle = QStringLiteral("ポロンボ");
+const char *const AppTitle = QT_TRANSLATE_NOOP("frmMain", "ポロンボ");
 
 // A message's text area: at most this wide, and this high before it scrolls.
 constexpr int MessageTextWidth = 480;
@@ -69,11 +67,12 @@ constexpr int StatusHeight = 300;
 constexpr int LastColumn = int(MakeColumns.size()) - 1;
 
 // The status line's texts; the numbers are shown as the system's locale shows them.
-const QString StatusMade = QStringLiteral("作成 %1 件 ／ 作成済み %2 件 ／ 作成できず %3 件");
-const QString StatusCancelled = QStringLiteral("（中止: 残り %1 件）");
-const QString StatusStopped = QStringLiteral("（中断: 残り %1 件）");
-const QString StatusAdded = QStringLiteral("追加 %1 件 ／ 一覧 %2 件");
-const QString StatusListed = QStringLiteral("一覧 %1 件");
+const char *const StatusMade =
+    QT_TRANSLATE_NOOP("frmMain", "作成 %1 件 ／ 作成済み %2 件 ／ 作成できず %3 件");
+const char *const StatusCancelled = QT_TRANSLATE_NOOP("frmMain", "（中止: 残り %1 件）");
+const char *const StatusStopped = QT_TRANSLATE_NOOP("frmMain", "（中断: 残り %1 件）");
+const char *const StatusAdded = QT_TRANSLATE_NOOP("frmMain", "追加 %1 件 ／ 一覧 %2 件");
+const char *const StatusListed = QT_TRANSLATE_NOOP("frmMain", "一覧 %1 件");
 
 QString countText(qsizetype n)
 {
@@ -226,7 +225,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
 
 void frmMain::createOptionControls()
 {
-    optOutPath[0] = place(new QRadioButton(QStringLiteral("同じ場所に作成"), this), "optOutPath_0",
+    optOutPath[0] = place(new QRadioButton(tr("同じ場所に作成"), this), "optOutPath_0",
                           twipsRect(120, 60, 1695, 315));
     optOutPath[1] = place(new QRadioButton(this), "optOutPath_1", twipsRect(120, 360, 255, 435));
     m_outPathGroup = new QButtonGroup(this);
@@ -234,18 +233,15 @@ void frmMain::createOptionControls()
     m_outPathGroup->addButton(optOutPath[1], 1);
     txtOutPath = place(new QLineEdit(this), "txtOutPath", twipsRect(420, 420, 5655, 315));
     txtOutPath->setMaxLength(std::numeric_limits<int>::max()); // stored values come back whole
-    cmd_Ref = place(new QPushButton(QStringLiteral("参照"), this), "cmd_Ref",
-                    twipsRect(6120, 420, 615, 315));
-    Label1 =
-        place(new QLabel(QStringLiteral("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
+    cmd_Ref = place(new QPushButton(tr("参照"), this), "cmd_Ref", twipsRect(6120, 420, 615, 315));
+    Label1 = place(new QLabel(tr("頭文字"), this), "Label1", twipsRect(120, 900, 555, 255));
     txtInitial = place(new QLineEdit(this), "txtInitial", twipsRect(780, 840, 2655, 315));
     txtInitial->setMaxLength(std::numeric_limits<int>::max());
-    chkSize = place(new QCheckBox(QStringLiteral("ファイル名にサイズを付ける"), this), "chkSize",
+    chkSize = place(new QCheckBox(tr("ファイル名にサイズを付ける"), this), "chkSize",
                     twipsRect(3540, 900, 2535, 255));
-    cmdClear = place(new QPushButton(QStringLiteral("リストクリア"), this), "cmdClear",
+    cmdClear = place(new QPushButton(tr("リストクリア"), this), "cmdClear",
                      twipsRect(6180, 900, 1095, 315));
-    cmdMake = place(new QPushButton(QStringLiteral("作成"), this), "cmdMake",
-                    twipsRect(7380, 900, 795, 315));
+    cmdMake = place(new QPushButton(tr("作成"), this), "cmdMake", twipsRect(7380, 900, 795, 315));
 }
 
 // The list, its commands and the status line under it.
@@ -278,17 +274,17 @@ void frmMain::createList()
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    QAction *mnuAddFiles = action("mnuAddFiles", QStringLiteral("ファイルを追加..."));
+    QAction *mnuAddFiles = action("mnuAddFiles", tr("ファイルを追加..."));
     mnuAddFiles->setShortcut(QKeySequence::Open);
-    mnuPaste = action("mnuPaste", QStringLiteral("貼り付け"));
+    mnuPaste = action("mnuPaste", tr("貼り付け"));
     mnuPaste->setShortcut(QKeySequence::Paste); // a text box with focus pastes its own way
     auto *separator = new QAction(lvMakeList);
     separator->setSeparator(true);
-    QAction *mnuRemoveRows = action("mnuRemoveRows", QStringLiteral("選択した行を削除"));
+    QAction *mnuRemoveRows = action("mnuRemoveRows", tr("選択した行を削除"));
     mnuRemoveRows->setShortcut(QKeySequence::Delete);
     mnuRemoveRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    lvMakeList->addActions({mnuAddFiles, mnuPaste, separator, mnuRemoveRows,
-                            action("mnuClear", QStringLiteral("リストクリア"))});
+    lvMakeList->addActions(
+        {mnuAddFiles, mnuPaste, separator, mnuRemoveRows, action("mnuClear", tr("リストクリア"))});
     lvMakeList->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     lblStatus = new QLabel(this);
@@ -307,7 +303,7 @@ void frmMain::createHint()
     Picture1->setAutoFillBackground(true);
     Picture1->setAcceptDrops(true);
     Picture1->installEventFilter(this);
-    Label2 = place(new QLabel(QStringLiteral("ファイルをドロップして下さい。"), Picture1), "Label2",
+    Label2 = place(new QLabel(tr("ファイルをドロップして下さい。"), Picture1), "Label2",
                    twipsRect(120, 120, 2415, 615));
     QFont hint;
     hint.setFamilies({QStringLiteral("ＭＳ 明朝"), QStringLiteral("MS Mincho"),
@@ -334,18 +330,17 @@ void frmMain::describeControls()
 {
     static const bool roles = (QAccessible::installFactory(accessibleWithRole), true);
     Q_UNUSED(roles);
-    optOutPath[1]->setAccessibleName(QStringLiteral("作成場所を指定する"));
-    txtOutPath->setAccessibleName(QStringLiteral("作成場所"));
-    cmd_Ref->setAccessibleDescription(QStringLiteral("作成場所のフォルダを選びます。"));
+    optOutPath[1]->setAccessibleName(tr("作成場所を指定する"));
+    txtOutPath->setAccessibleName(tr("作成場所"));
+    cmd_Ref->setAccessibleDescription(tr("作成場所のフォルダを選びます。"));
     Label1->setBuddy(txtInitial);
-    cmdClear->setAccessibleDescription(QStringLiteral("一覧の行をすべて削除します。"));
-    cmdMake->setAccessibleDescription(
-        QStringLiteral("一覧の各行のダミーファイルを作成し、設定を保存します。"));
-    lvMakeList->setAccessibleName(QStringLiteral("作成するダミーファイルの一覧"));
-    lblStatus->setAccessibleName(QStringLiteral("結果の件数"));
-    Picture1->setAccessibleName(QStringLiteral("ファイルのドロップ先"));
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "ファイルをドロップするか、Ctrl+O で選ぶか、Ctrl+V で貼り付けて追加します。"));
+    cmdClear->setAccessibleDescription(tr("一覧の行をすべて削除します。"));
+    cmdMake->setAccessibleDescription(tr("一覧の各行のダミーファイルを作成し、設定を保存します。"));
+    lvMakeList->setAccessibleName(tr("作成するダミーファイルの一覧"));
+    lblStatus->setAccessibleName(tr("結果の件数"));
+    Picture1->setAccessibleName(tr("ファイルのドロップ先"));
+    Picture1->setAccessibleDescription(
+        tr("ファイルをドロップするか、Ctrl+O で選ぶか、Ctrl+V で貼り付けて追加します。"));
 
     setTabOrder(optOutPath[0], optOutPath[1]);
     setTabOrder(optOutPath[1], txtOutPath);
@@ -409,10 +404,10 @@ std::unique_ptr<QFileDialog> frmMain::folderDialog(QWidget *parent, const QStrin
 
 QString frmMain::title()
 {
-    return AppTitle + QStringLiteral("  Ver %1.%2%3")
-                          .arg(PORONBO_VERSION_MAJOR)
-                          .arg(PORONBO_VERSION_MINOR)
-                          .arg(PORONBO_VERSION_PATCH);
+    return tr(AppTitle) + QStringLiteral("  Ver %1.%2%3")
+                              .arg(PORONBO_VERSION_MAJOR)
+                              .arg(PORONBO_VERSION_MINOR)
+                              .arg(PORONBO_VERSION_PATCH);
 }
 
 std::unique_ptr<QMessageBox> frmMain::messageBox(QMessageBox::Icon icon, const QString &title,
@@ -473,8 +468,8 @@ void frmMain::Form_Load()
     if (!m_ini.ReadError().isEmpty()) { // said once the window is up; never saved over
         QTimer::singleShot(0, this, [this] {
             tell(QMessageBox::Warning,
-                 QStringLiteral("設定ファイルを読めません。既定の設定で始めます。"
-                                "このファイルには保存しません。\n\n%1\n%2")
+                 tr("設定ファイルを読めません。既定の設定で始めます。"
+                    "このファイルには保存しません。\n\n%1\n%2")
                      .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), m_ini.ReadError()));
         });
     }
@@ -646,7 +641,7 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     };
     IntakeResult result;
     try {
-        LongWork work(*this, QStringLiteral("ファイルを追加しています"));
+        LongWork work(*this, tr("ファイルを追加しています"));
         result = ::AddDroppedFiles(m_list, options(), Paths, QLocale::system(), work.progress());
     } catch (...) {
         Picture1->hide(); // the checks had passed; rows may have been added
@@ -658,17 +653,16 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     noteLastAdded();
     switch (result.outcome) {
     case IntakeResult::NoOutputFolder:
-        tell(QMessageBox::Warning, QStringLiteral("作成場所を指定して下さい。"));
+        tell(QMessageBox::Warning, tr("作成場所を指定して下さい。"));
         return;
     case IntakeResult::RelativeOutputFolder:
-        tell(QMessageBox::Warning, QStringLiteral("作成場所はフルパスで指定して下さい。"));
+        tell(QMessageBox::Warning, tr("作成場所はフルパスで指定して下さい。"));
         return;
     case IntakeResult::PrefixTooLong:
-        tell(QMessageBox::Warning, QStringLiteral("頭文字は255文字以内で指定して下さい。"));
+        tell(QMessageBox::Warning, tr("頭文字は255文字以内で指定して下さい。"));
         return;
     case IntakeResult::PrefixBadCharacter:
-        tell(QMessageBox::Warning,
-             QStringLiteral("頭文字にファイル名に使えない文字が含まれています。"));
+        tell(QMessageBox::Warning, tr("頭文字にファイル名に使えない文字が含まれています。"));
         return;
     case IntakeResult::Added:
         Picture1->hide();
@@ -679,11 +673,10 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
             for (const QString &path : std::as_const(result.collidedPaths))
                 lines << displayPath(path);
             if (const qsizetype more = result.collisions - result.collidedPaths.size())
-                lines << QStringLiteral("ほか %1 件").arg(more);
-            tell(QMessageBox::Information,
-                 QStringLiteral("同じ名前のダミーになるファイルがあるため、"
-                                "次のファイルは追加しませんでした。\n\n") +
-                     lines.join(QLatin1Char('\n')));
+                lines << tr("ほか %1 件").arg(more);
+            tell(QMessageBox::Information, tr("同じ名前のダミーになるファイルがあるため、"
+                                              "次のファイルは追加しませんでした。\n\n") +
+                                               lines.join(QLatin1Char('\n')));
         }
         return;
     }
@@ -697,11 +690,10 @@ void frmMain::cmd_Ref_Click()
     const QString start = QDir::isAbsolutePath(out) && stat.exists && !stat.isFile
                               ? out
                               : QDir::toNativeSeparators(QDir::homePath());
-    const QString folder =
-        m_folderChooser(this,
-                        QStringLiteral("ダミーファイルを作成するフォルダを選択し、[OK] "
-                                       "を押してください"),
-                        start);
+    const QString folder = m_folderChooser(this,
+                                           tr("ダミーファイルを作成するフォルダを選択し、[OK] "
+                                              "を押してください"),
+                                           start);
     if (!folder.isEmpty())
         txtOutPath->setText(QDir::toNativeSeparators(folder));
 }
@@ -766,7 +758,7 @@ void frmMain::cmdMake_Click()
     BatchResult result;
     try {
         const WaitCursor wait;
-        LongWork work(*this, QStringLiteral("ダミーファイルを作成しています"));
+        LongWork work(*this, tr("ダミーファイルを作成しています"));
         MakeAll(m_list, result, work.progress());
     } catch (const FileError &) {
         showMakeCounts(result, true);
@@ -791,7 +783,7 @@ void frmMain::cmdMake_Click()
         reason = m_ini.LastError();
     if (!reason.isEmpty()) {
         tell(QMessageBox::Warning,
-             QStringLiteral("設定を保存できませんでした。\n\n%1\n%2")
+             tr("設定を保存できませんでした。\n\n%1\n%2")
                  .arg(displayPath(QDir::toNativeSeparators(m_ini.IniName)), reason));
     }
 }
@@ -800,19 +792,21 @@ void frmMain::cmdMake_Click()
 // rows it did not reach.
 void frmMain::showMakeCounts(const BatchResult &result, bool stopped)
 {
-    QString text = StatusMade.arg(countText(result.made), countText(result.alreadyMade),
-                                  countText(result.refused));
+    QString text =
+        tr(StatusMade)
+            .arg(countText(result.made), countText(result.alreadyMade), countText(result.refused));
     const qsizetype left = m_list.count() - result.made - result.alreadyMade - result.refused;
     if (stopped || result.cancelled)
-        text += (stopped ? StatusStopped : StatusCancelled).arg(countText(left));
+        text += tr(stopped ? StatusStopped : StatusCancelled).arg(countText(left));
     lblStatus->setText(text);
 }
 
 // The rows listed, and the rows just added when added is not negative.
 void frmMain::showRowCount(qsizetype added)
 {
-    lblStatus->setText(added < 0 ? StatusListed.arg(countText(m_list.count()))
-                                 : StatusAdded.arg(countText(added), countText(m_list.count())));
+    lblStatus->setText(added < 0
+                           ? tr(StatusListed).arg(countText(m_list.count()))
+                           : tr(StatusAdded).arg(countText(added), countText(m_list.count())));
 }
 
 MakeOptions frmMain::options() const
@@ -854,7 +848,7 @@ void frmMain::selectFirstRow()
 
 void frmMain::tell(QMessageBox::Icon icon, const QString &text)
 {
-    m_messageBox(icon, AppTitle, text);
+    m_messageBox(icon, tr(AppTitle), text);
 }
 
 void frmMain::guarded(const std::function<void()> &handler)
@@ -865,10 +859,10 @@ void frmMain::guarded(const std::function<void()> &handler)
         handler();
     } catch (const FileError &e) {
         tell(QMessageBox::Critical,
-             QStringLiteral("処理を中断しました。\n\n%1\n%2")
+             tr("処理を中断しました。\n\n%1\n%2")
                  .arg(displayPath(QDir::toNativeSeparators(e.path())), e.reason()));
     } catch (const std::exception &e) {
-        tell(QMessageBox::Critical, QStringLiteral("処理を中断しました。\n\n%1").arg(whatText(e)));
+        tell(QMessageBox::Critical, tr("処理を中断しました。\n\n%1").arg(whatText(e)));
     }
     if (!m_pendingDrops.isEmpty())
         QTimer::singleShot(0, this, &frmMain::takePendingDrops);
@@ -898,9 +892,8 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
     if (!m_dialog) {
         if (m_started.elapsed() < m_owner.m_progressDelay)
             return true;
-        m_dialog = std::make_unique<QProgressDialog>(m_label, QStringLiteral("中止"), 0, int(total),
-                                                     &m_owner);
-        m_dialog->setWindowTitle(AppTitle);
+        m_dialog = std::make_unique<QProgressDialog>(m_label, tr("中止"), 0, int(total), &m_owner);
+        m_dialog->setWindowTitle(frmMain::tr(AppTitle));
         m_dialog->setWindowModality(Qt::WindowModal);
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoClose(false);
@@ -920,21 +913,4 @@ bool frmMain::LongWork::step(qsizetype done, qsizetype total)
             m_owner.m_onProgress(*m_dialog);
     }
     return !m_dialog->wasCanceled();
-}
-
-bool installQtTranslations(QCoreApplication &app, const QLocale &locale)
-{
-    // Qt's own folder, else the one a deployment puts beside the executable.
-    const QString folders[] = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
-                               QCoreApplication::applicationDirPath() +
-                                   QStringLiteral("/translations")};
-    for (const QString &folder : folders) {
-        auto translator = std::make_unique<QTranslator>(&app);
-        if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder) &&
-            QCoreApplication::installTranslator(translator.get())) {
-            translator.release(); // owned by app
-            return true;
-        }
-    }
-    return false;
 }

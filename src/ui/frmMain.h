@@ -16,12 +16,10 @@ struct BatchResult;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
-class QCoreApplication;
 class QFileDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QLocale;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
@@ -165,7 +163,3 @@ private:
     QFrame *Picture1;
     QLabel *Label2;
 };
-
-// Installs Qt's own translations (dialog buttons, context menus) for locale; returns
-// whether they were found.
-bool installQtTranslations(QCoreApplication &app, const QLocale &locale);
