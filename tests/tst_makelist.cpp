@@ -96,8 +96,6 @@ private slots:
         QCOMPARE(texts.mid(2), QStringList({"9999/12/31 23:59:59", "0001/01/01"}));
         QVERIFY(texts[0].startsWith("11475/01/") && texts[1].startsWith("-0001/07/"));
         QCOMPARE(MakeAll(m_list).made, 4);
-        for (int n = 1; n <= 4; ++n)
-            QCOMPARE(dummy(n).mid(20, 14), n % 2 ? "99991231235959" : "00010101000000");
 #else
         // FILETIME reaches into the year 30828 (under Wine, tmpfs keeps such a time).
         const QTemporaryDir dir((underWine() ? "Z:/dev/shm" : QDir::tempPath()) + "/tst-XXXXXX");
