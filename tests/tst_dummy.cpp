@@ -26,13 +26,6 @@ class TestDummy : public QObject
     Q_OBJECT
 
 private slots:
-    // A prefix length out of range is checked before any look at the disk.
-    void prefixLength()
-    {
-        for (int len : {-1, 256})
-            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, MakeDummy({}, {}, len, false));
-    }
-
     // Names as bytes: undecodable bytes survive the round trip; no system call sees a NUL, nor (on
     // Unix) a surrogate no name can hold.
     void pathCodec()
@@ -126,6 +119,8 @@ private slots:
         QFETCH(QString, dummy);
         QFETCH(QByteArray, faults);
         QFETCH(int, result);
+        for (int len : {-1, 256}) // a prefix length checked before any look at the disk
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, MakeDummy({}, {}, len, false));
         const QTemporaryDir tmp;
         const auto p = [&](const QString &n) { return QDir::toNativeSeparators(tmp.filePath(n)); };
         for (const char *name : {"src.txt", ".hidden.txt", "taken.txt", "sub/x", "locked/x", "sys"})
