@@ -199,8 +199,7 @@ private slots:
             kind.contains("no read") ? QFile::Permissions() : QFile::ReadOwner | QFile::ReadGroup;
         if (regular)
             makeFile(name, save.before.size(), save.before);
-            // Attributes to keep: another owner and group, an extended attribute; hidden and
-            // system.
+            // Attributes to keep: another owner and group, an extended attribute; hidden, system.
 #ifdef Q_OS_LINUX
         const bool xattr = regular && ::setxattr(qPrintable(name), "user.k", "v", 1, 0) == 0;
         if (save.faults.contains("xattr") && !xattr)

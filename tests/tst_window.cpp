@@ -160,12 +160,11 @@ private slots:
                                               QDir::toNativeSeparators(QDir::rootPath())})
                                : QStringList());
         // Only a file manager's file list is pasted; anything else greys the entry.
-        const QString f = file("f.txt");
         const QList<QPair<QString, QByteArray>> other{
             {"text/uri-list", "https://example.org/f\r\n"},
             {"x-special/gnome-copied-files", "copy\n"},
-            {"text/plain", QUrl::fromLocalFile(f).toEncoded()},
-            {"text/plain", f.toUtf8()}};
+            {"text/plain", QUrl::fromLocalFile(file("f.txt")).toEncoded()},
+            {"text/plain", file("f.txt").toUtf8()}};
         for (const auto &[format, content] : other) {
             auto *data = new QMimeData;
             data->setData(format, content);
@@ -174,8 +173,7 @@ private slots:
         }
     }
 
-    // The keyboard reaches the list on its current row, else the first; the option buttons are one
-    // stop. Then Delete and Clear.
+    // Keys reach the list at its current row, else the first, options one stop; Delete and Clear.
     void keyboard()
     {
         drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
