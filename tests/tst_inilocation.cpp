@@ -85,9 +85,10 @@ private slots:
     {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
         for (const QByteArrayList &row : QList<QByteArrayList>{{"/c/\xff", "/h", "/c/\xff"},
+                                                               {"", "/h/\xfe/", "/h/\xfe/.config"},
                                                                { "c",
-                                                                 "/h/\xfe/",
-                                                                 "/h/\xfe/.config" }}) {
+                                                                 "/h",
+                                                                 "/h/.config" }}) {
             qputenv("XDG_CONFIG_HOME", row[0]);
             qputenv("HOME", row[1]);
             QCOMPARE(encodePath(userConfigFolder()), row[2] + "/tst_inilocation");

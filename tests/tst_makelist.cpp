@@ -202,6 +202,15 @@ private slots:
         for (const char *absolute : {"c:/x", "//s/x"})
             QCOMPARE(drop({src}, {false, absolute, "", Off}).added, 1);
 #endif
+        // Options are saved the four together or none; a size option out of range reads as off.
+        ClsIni settings;
+        settings.IniName = path("PORONBO.INI");
+        QVERIFY(!SaveOptions(settings, {true, "a\nb", "", Off}));
+        QVERIFY(!QFileInfo::exists(settings.IniName));
+        for (const QByteArray stored : {"[SYSTEM]\nSIZEADD=-1", "[SYSTEM]\nSIZEADD=3"}) {
+            makeFile(settings.IniName, stored.size(), stored);
+            QCOMPARE(LoadOptions(settings).SizeCheck, Off);
+        }
     }
 
     // Made and refused for each reason, told at once, each record with its row's prefix.
@@ -266,19 +275,6 @@ private slots:
         m_list.setOutcome(2, DummyRefusal::None, "error");
         m_list.setOutcome(2, DummyRefusal::None); // the next make of the row with the error
         QCOMPARE(m_list.errorRow(), 0);
-    }
-
-    // Saved the four together or none. A size option out of range reads as off.
-    void options()
-    {
-        ClsIni settings;
-        settings.IniName = path("PORONBO.INI");
-        QVERIFY(!SaveOptions(settings, {true, "a\nb", "", Off}));
-        QVERIFY(!QFileInfo::exists(settings.IniName));
-        for (const QByteArray stored : {"[SYSTEM]\nSIZEADD=-1", "[SYSTEM]\nSIZEADD=3"}) {
-            makeFile(settings.IniName, stored.size(), stored);
-            QCOMPARE(LoadOptions(settings).SizeCheck, Off);
-        }
     }
 };
 
