@@ -6,8 +6,7 @@
 // Makes chosen system calls fail while it lives (on Linux, linked with --wrap for open, read,
 // write, fstat, fchmod, fchown, fsetxattr, fsync, close, rename). A plan lists "call#n=what": the
 // n-th such call from now fails with errno what (ENOSPC, EIO, EINTR, EACCES, EPERM, EEXIST, EXDEV,
-// ENOTSUP), or "short"
-// reads or writes at most half, or (open) "fifo" first puts a FIFO where the file was.
+// ENOTSUP), or "short" reads or writes at most half, or (open) "fifo" puts a FIFO at the file.
 class SyscallFaults
 {
 public:

@@ -80,8 +80,7 @@ private slots:
 #endif
     }
 
-    // Variables that are not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored.
-    // Last: the variables are left as set.
+    // Variables not UTF-8 keep their bytes; a relative XDG_CONFIG_HOME is ignored. Last: left set.
     void userFolder()
     {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)

@@ -4,7 +4,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeZone>
 
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
@@ -19,8 +18,7 @@ class TestPrograms : public QObject
 
     // A built program: the test programs are built one folder below the others.
     static QString built(const char *n) { return qApp->applicationDirPath() + "/../" + n + Exe; }
-    // Runs program in folder with "NAME=value"s added (output to a file if given): status, out,
-    // err.
+    // Runs program in folder, "NAME=value"s added, output to outputFile if any: status, out, err.
     static QStringList run(const QString &program, const QStringList &args,
                            const QString &folder = {}, const QStringList &env = {},
                            const QString &outputFile = {})
@@ -70,8 +68,7 @@ private slots:
         QVERIFY2(got.contains(output), qPrintable(got));
     }
 
-    // --check takes a far time as the record holds it, in any zone; low 32 bits of a size are
-    // marked.
+    // --check takes a far time as the record holds it, in any zone; a size's low 32 bits marked.
     void checkFarTimes_data()
     {
         QTest::addColumn<QDateTime>("source"); // its modified time, local time where it is read
@@ -98,13 +95,10 @@ private slots:
         makeFile(dir.filePath("P_退避.txt"), 40, record + QByteArray("\2\0    ", 6)); // by 0.1.1
         const QString line = "P_退避.txt\t退避.txt\t1 (low 32 bits)\t" +
                              recorded.replace("\t", "\t0.1.1\t2\t0\t") + Eol;
-        for (const QString zone : {"", "Asia/Tokyo", "America/New_York"}) { // "": the system's
-            const QTimeZone tz(zone.isEmpty() ? QTimeZone::systemTimeZoneId() : zone.toLatin1());
-            makeFile(dir.filePath("退避.txt"), 1, "x", QDateTime(source.date(), source.time(), tz));
-            const QString got = run(built("poronbo-info"), {"--check", "P_退避.txt"}, dir.path(),
-                                    {"LC_ALL=fi_FI.UTF-8", zone.isEmpty() ? "" : "TZ=" + zone})[1];
-            QCOMPARE(zone + got, zone + line);
-        }
+        makeFile(dir.filePath("退避.txt"), 1, "x", source); // in the zone of TZ, as ctest runs it
+        QCOMPARE(run(built("poronbo-info"), {"--check", "P_退避.txt"}, dir.path(),
+                     {"LC_ALL=fi_FI.UTF-8"})[1],
+                 line);
     }
 
     // poronbo FILE...: rows in order, dummies, options saved beside the program (or in the user's
@@ -180,26 +174,26 @@ private slots:
         QCOMPARE(report, QStringList({row + dummies[0], row + dummies[1], row + dummies[2]}));
         QCOMPARE(readFile(ini), settings + "OUTPOS=1\nOUTPATH=\n");
 
-        // poronbo-info, checked in a folder, with a path "-" that is no dummy; then after the
-        // sources changed. An existing file after --check is a dummy, not the folder.
+        // poronbo-info, checked in a folder after the sources changed, with a path "-" that is no
+        // dummy. An existing file after --check is a dummy, not the folder.
         const QString info = built("poronbo-info");
         const QString line =
             "%1\t%2\t%3\t2024-03-05 09:04:07\t" PORONBO_VERSION_TEXT "\t2\t1\t%4" + Eol;
         makeFile(work + "/-", 2);
-        QCOMPARE(run(info, {"--check", ".", dummies[2], "-"}, work),
-                 QStringList({"1", line.arg(dummies[2], "a", "4294967297", "matches"),
-                              "poronbo-info: -: not a dummy: length 2" + Eol}));
         makeFile(work + "/b.txt", 3 + (qint64(1) << 32), "x", time); // the same low 32 bits
         makeFile(work + "/--help", 3, "x", time.addSecs(1));
         QVERIFY(QFile::remove(work + "/a"));
         QByteArray record = readFile(work + "/" + dummies[0]); // as if made without the size
         makeFile(work + "/P_b.txt", 40, record.replace(35, 1, QByteArray(1, 0)));
-        QCOMPARE(run(info, QStringList{"--check=" + work} + dummies << "P_b.txt", work).value(1),
-                 line.arg(dummies[0], "b.txt", "3", "differs (size)") +
-                     line.arg(dummies[1], "--help", "3", "differs (time)") +
-                     line.arg(dummies[2], "a", "4294967297", "missing") +
-                     line.arg("P_b.txt", "b.txt", "3 (low 32 bits)", "matches")
-                         .replace("\t1\tm", "\t0\tm"));
+        QCOMPARE(
+            run(info, QStringList{"--check=" + work} + dummies + QStringList{"P_b.txt", "-"}, work),
+            QStringList({"1",
+                         line.arg(dummies[0], "b.txt", "3", "differs (size)") +
+                             line.arg(dummies[1], "--help", "3", "differs (time)") +
+                             line.arg(dummies[2], "a", "4294967297", "missing") +
+                             line.arg("P_b.txt", "b.txt", "3 (low 32 bits)", "matches")
+                                 .replace("\t1\tm", "\t0\tm"),
+                         "poronbo-info: -: not a dummy: length 2" + Eol}));
         QVERIFY(
             run(info, {"--check", dummies[2], "--json"}, work)[1].contains("\"size\":4294967297,"));
         // --check followed by an option: beside each dummy. Every key, in JSON's order.
@@ -213,10 +207,9 @@ private slots:
         // An output that cannot be written: a full disk, a pipe closed early.
 #ifdef Q_OS_LINUX
         const QString shell = "set -o pipefail; \"$0\" \"$@\" ";
-        for (const char *to : {">/dev/full", "| head -c 1", ">/dev/full #one line"})
+        for (const char *to : {">/dev/full", "| head -c 1"})
             QCOMPARE(run("bash",
-                         QStringList{"-c", shell + to, info} +
-                             QStringList(QByteArray(to).contains('#') ? 1 : 5000, dummies[0]),
+                         QStringList{"-c", shell + to, info} + QStringList(5000, dummies[0]),
                          work)[0],
                      "1");
         // A name's control characters show on standard error as on standard output.

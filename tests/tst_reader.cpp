@@ -90,7 +90,6 @@ private slots:
         row("size flag 2", "size flag", "", 35, "\x02");
         row("reserved 36", "reserved bytes 36-39", "", 39, "x");
         row("size disagrees", "size in name", "", 0, {}, "P_a(1,235).txt");
-        row("size not before the dot", "size in name", "", 0, {}, "P_a(1,234)x.txt");
         row("size at the end after a dot", "size in name", "", 0, {}, "P_a.txt(1,234)");
         row("groups of two", "size in name", "", 0, {}, "P_a(12,34).txt");
         row("largest size", "", "", 8, "FFFFFFFF", "P_a(9,223,372,036,854,775,807).txt");
