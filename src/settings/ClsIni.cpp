@@ -317,19 +317,13 @@ enum class ReadResult { Read, Missing, Refused };
 // Reads the settings file into data. Only a regular file (links followed) of at most
 // kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
 #ifdef Q_OS_UNIX
-ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+ReadResult readChecked(const QString &, const QByteArray &path, QByteArray &data, QString &reason)
 {
-    data.clear();
-    const std::optional<QByteArray> path = systemPath(name);
-    if (!path) {
-        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
-        return ReadResult::Refused;
-    }
-    const UnixFile file(::open(path->constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const UnixFile file(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st;
     if (!file.isOpen()) {
         const int error = errno;
-        if (error == ENOENT && ::lstat(path->constData(), &st) != 0)
+        if (error == ENOENT && ::lstat(path.constData(), &st) != 0)
             return ReadResult::Missing; // a dangling link is not missing
         reason = error == ENOENT ? notRegularReason() : systemReason(error);
         return ReadResult::Refused;
@@ -365,14 +359,8 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
     return ReadResult::Read;
 }
 #else
-ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+ReadResult readChecked(const QString &name, const QByteArray &, QByteArray &data, QString &reason)
 {
-    data.clear();
-    const std::optional<QByteArray> path = systemPath(name);
-    if (!path) {
-        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
-        return ReadResult::Refused;
-    }
     const QFileInfo info(name);
     if (!info.exists() && !info.isSymLink())
         return ReadResult::Missing;
@@ -394,6 +382,17 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
     return ReadResult::Read;
 }
 #endif
+
+ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
+{
+    data.clear();
+    const std::optional<QByteArray> path = systemPath(name);
+    if (!path) {
+        reason = name.isEmpty() ? noNameReason() : refusedPathReason();
+        return ReadResult::Refused;
+    }
+    return readChecked(name, *path, data, reason);
+}
 
 // Replaces the file at name, which held old, with content, or leaves it as it was. Every
 // write, the flush to disk and the close are checked before the new file takes the old one's
