@@ -1,4 +1,4 @@
-#include "dummy/FileError.h"
+#include "fs/FileError.h"
 #include "settings/ClsIni.h"
 #include "syscallfault.h"
 #include "testutil.h"

@@ -1,6 +1,6 @@
-#include "dummy/FileError.h"
-#include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
+#include "fs/FileError.h"
+#include "fs/PathCodec.h"
 #include "syscallfault.h"
 #include "testutil.h"
 

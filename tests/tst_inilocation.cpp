@@ -1,4 +1,4 @@
-#include "dummy/PathCodec.h"
+#include "fs/PathCodec.h"
 #include "settings/IniLocation.h"
 #include "testutil.h"
 

@@ -1,4 +1,4 @@
-#include "dummy/FileError.h"
+#include "fs/FileError.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "makelist/MakeList.h"

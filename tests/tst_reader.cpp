@@ -1,5 +1,5 @@
 #include "dummy/DummyReader.h"
-#include "dummy/FileError.h"
+#include "fs/FileError.h"
 #include "makelist/Intake.h"
 #include "syscallfault.h"
 #include "testutil.h"

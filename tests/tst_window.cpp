@@ -1,4 +1,4 @@
-#include "dummy/FileError.h"
+#include "fs/FileError.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
 #include "ui/frmMain.h"

@@ -1,9 +1,9 @@
 #include "DummyReader.h"
 
-#include "FileError.h"
-#include "FileStat.h"
-#include "PathCodec.h"
-#include "UnixFile.h"
+#include "fs/FileError.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
+#include "fs/UnixFile.h"
 #include "modMain.h"
 
 #include <QDir>

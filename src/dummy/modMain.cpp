@@ -1,9 +1,9 @@
 #include "modMain.h"
 
-#include "FileError.h"
-#include "FileStat.h"
-#include "PathCodec.h"
-#include "UnixFile.h"
+#include "fs/FileError.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
+#include "fs/UnixFile.h"
 #include "version.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // poronbo-info: tells what each dummy file stands for and whether its source is there.
 
 #include "dummy/DummyReader.h"
-#include "dummy/FileStat.h"
-#include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
 #include "info/StandardStream.h"
 #include "version.h"
 

@@ -1,8 +1,8 @@
 #include "Batch.h"
 
 #include "MakeList.h"
-#include "dummy/FileError.h"
 #include "dummy/modMain.h"
+#include "fs/FileError.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 #include "Intake.h"
 
 #include "MakeList.h"
-#include "dummy/FileStat.h"
+#include "fs/FileStat.h"
 
 #include <QDir>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "MakeList.h"
 
-#include "dummy/FileStat.h"
-#include "dummy/PathCodec.h"
 #include "dummy/modMain.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
 
 #include <QHashFunctions>
 #include <algorithm>

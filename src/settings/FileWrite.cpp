@@ -1,8 +1,8 @@
 #include "settings/FileWrite.h"
 
-#include "dummy/FileError.h"
-#include "dummy/PathCodec.h"
-#include "dummy/UnixFile.h"
+#include "fs/FileError.h"
+#include "fs/PathCodec.h"
+#include "fs/UnixFile.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

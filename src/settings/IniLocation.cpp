@@ -1,8 +1,8 @@
 #include "settings/IniLocation.h"
 
-#include "dummy/FileError.h"
-#include "dummy/FileStat.h"
-#include "dummy/PathCodec.h"
+#include "fs/FileError.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ui/CommandLine.h"
 
-#include "dummy/PathCodec.h"
+#include "fs/PathCodec.h"
 #include "ui/frmMain.h"
 
 #include <QCommandLineParser>

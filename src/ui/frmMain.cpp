@@ -1,8 +1,8 @@
 #include "frmMain.h"
 
-#include "dummy/FileError.h"
-#include "dummy/FileStat.h"
-#include "dummy/PathCodec.h"
+#include "fs/FileError.h"
+#include "fs/FileStat.h"
+#include "fs/PathCodec.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "settings/IniLocation.h"
