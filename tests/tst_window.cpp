@@ -57,14 +57,16 @@ class TestWindow : public QObject
         return urls;
     }
     QString status() { return child<QLabel>("lblStatus")->text(); }
-    // Drops a web URL and urls on target (the window when none), after refusing the URL's drag;
+    // Drops URLs of no local file and urls on target (the window when none), after refusing the
+    // drag of the first;
     // the drop returns before the files are taken in, then (when settle) they are.
     void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr, bool settle = true)
     {
         const auto before = std::pair(m_window->makeList().count(), m_messages.size());
         target = target ? target : m_window.get();
         QMimeData web, data;
-        web.setUrls({QUrl("http://example.com/a.txt")});
+        web.setUrls({QUrl("http://example.com/a.txt"), QUrl("file:a.txt"),
+                     QUrl(QDir::separator() == '/' ? "file://tmp/a.txt" : "file:///C:a.txt")});
         data.setUrls(web.urls() + urls);
         for (QMimeData *d : {&web, &data}) {
             QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, d, Qt::LeftButton, {});
@@ -93,7 +95,7 @@ class TestWindow : public QObject
         const QString names = '"' + QDir::fromNativeSeparators(paths.join("\" \"")) + '"';
         QByteArray gnome = way.startsWith("menu") ? "cut" : "copy"; // both only read
         for (const QUrl &u : urls(paths))
-            gnome += "\n" + u.toEncoded();
+            gnome += "\n" + u.toEncoded().replace("file:///", "file://localhost/");
         auto *data = new QMimeData;
         if (way.contains("gnome"))
             data->setData("x-special/gnome-copied-files", gnome);
@@ -360,7 +362,9 @@ private slots:
     {
         QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
             {{"a", "", "--version", "/x/./y", "-h"}, CommandAction::Version, {"a", "/x/y"}},
-            {{"-", "--", "--help", "-h", "d/../a"}, CommandAction::Run, {"-", "--help", "-h", "a"}},
+            {{"-", "--", "--help", "-h", "d/../a"}, // ".." after a link leads elsewhere on Unix
+             CommandAction::Run,
+             {"-", "--help", "-h", QDir::separator() == '/' ? "d/../a" : "a"}},
             {{"-reverse", "-style", "-x", "--platform", "-h", "b"}, CommandAction::Run, {"b"}}};
 #ifdef Q_OS_WIN
         // "Send to" may pass 8.3 names; the rows show the long ones, as a drop does.
@@ -370,6 +374,14 @@ private slots:
         const QString shortName = QString::fromWCharArray(name, int(qMin<DWORD>(n, MAX_PATH)));
         QVERIFY2(shortName.endsWith(".TEX"), qPrintable(shortName));
         rows.append({{shortName.toUtf8()}, CommandAction::Run, { longName }});
+        // "Q:x" from drive Q's current folder, kept in "=Q:"; "\x" from the current drive's root.
+        QVERIFY(SetEnvironmentVariableW(L"=Q:", L"Q:\\cur"));
+        const auto unset = qScopeGuard([] { SetEnvironmentVariableW(L"=Q:", nullptr); });
+        rows.append({{"Q:x.txt", "Q:", "\\y"},
+                     CommandAction::Run,
+                     { "Q:/cur/x.txt",
+                       "Q:/cur",
+                       QDir::currentPath().left(3) + "y" }});
 #endif
         for (auto [arguments, action, files] : rows) {
             std::vector<const char *> argv{"poronbo"};
