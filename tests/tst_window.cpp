@@ -377,11 +377,8 @@ private slots:
         // "Q:x" from drive Q's current folder, kept in "=Q:"; "\x" from the current drive's root.
         QVERIFY(SetEnvironmentVariableW(L"=Q:", L"Q:\\cur"));
         const auto unset = qScopeGuard([] { SetEnvironmentVariableW(L"=Q:", nullptr); });
-        rows.append({{"Q:x.txt", "Q:", "\\y"},
-                     CommandAction::Run,
-                     { "Q:/cur/x.txt",
-                       "Q:/cur",
-                       QDir::currentPath().left(3) + "y" }});
+        const QStringList fromDrives{"Q:/cur/x.txt", "Q:/cur", QDir::currentPath().left(3) + "y"};
+        rows.append({{"Q:x.txt", "Q:", "\\y"}, CommandAction::Run, fromDrives});
 #endif
         for (auto [arguments, action, files] : rows) {
             std::vector<const char *> argv{"poronbo"};
