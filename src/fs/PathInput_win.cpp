@@ -59,17 +59,13 @@ QString argumentPath(const QString &argument)
         return argument;
     QString path = QDir::fromNativeSeparators(argument);
     if (!isFullPath(path)) {
-        const std::wstring drive = path.left(2).toStdWString();
-        const bool driveRelative = hasDrive(path), rootRelative = path.startsWith(u'/');
-        const QString base = systemFullPath(driveRelative  ? drive.c_str()
-                                            : rootRelative ? L"\\"
-                                                           : L".");
+        // What "C:", "\" or "." is here, and the rest after it.
+        const qsizetype from = hasDrive(path) ? 2 : path.startsWith(u'/') ? 1 : 0;
+        const std::wstring form = from == 2 ? path.left(2).toStdWString() : from ? L"\\" : L".";
+        const QString base = systemFullPath(form.c_str());
         if (base.isEmpty())
             return QDir::toNativeSeparators(argument);
-        path = QDir::fromNativeSeparators(base) + QLatin1Char('/') +
-               path.mid(driveRelative  ? 2
-                        : rootRelative ? 1
-                                       : 0);
+        path = QDir::fromNativeSeparators(base) + QLatin1Char('/') + path.mid(from);
     }
     return longName(QDir::toNativeSeparators(QDir::cleanPath(path)));
 }
