@@ -62,8 +62,7 @@ private slots:
         }
     }
 
-    // A file URL names a local file (the path here, else none) only with a full path and no host
-    // but "localhost".
+    // A file URL names a local file (its path here) only with a full path, no host but localhost.
     void fileUrls()
     {
         const bool win = QDir::separator() == u'\\';

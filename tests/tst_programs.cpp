@@ -56,11 +56,10 @@ private slots:
             {{"poronbo-info", "退避"}, "1||poronbo-info: 退避: not a dummy: "}, // UTF-8 to a pipe
             {{"poronbo-info", "--check", "/no/folder", "x"}, "2||poronbo-info: --check: not a"},
             {{"poronbo-info", "--check=" + built("poronbo-info"), "x"}, "2||poronbo-info: --"},
-            {{"poronbo-info", "--check", "/dev/null", "x"}, "2||poronbo-info: --check: not a"},
             {{"poronbo-info", "--check", m_tmp.filePath("fifo"), "x"}, "2||poronbo-info: --ch"},
             {{"poronbo", ">/dev/full", "--help"}, "1||poronbo: cannot write"},
             {{"poronbo-info", ">/dev/full", "-v"}, "1||poronbo-info: cannot write"}};
-#ifdef Q_OS_UNIX // a FIFO or a device is never opened, so never waited for
+#ifdef Q_OS_UNIX // a FIFO is never opened, so never waited for
         QVERIFY(::mkfifo(QFile::encodeName(m_tmp.filePath("fifo")), 0600) == 0);
 #endif
         for (const auto &[args, output] : rows)
@@ -117,18 +116,17 @@ private slots:
     void checkAccess()
     {
 #ifdef Q_OS_WIN
-        QSKIP("Wine lets the Linux user look into any folder");
+        QSKIP("Wine keeps a folder's access rights but does not enforce them: no look is denied");
 #endif
         const QTemporaryDir dir;
         const QString locked = dir.filePath("locked"), info = built("poronbo-info");
-        makeFile(dir.filePath("P_a.txt"), 40,
+        makeFile(dir.filePath("P_a.txt"), 40, // by 0.1.1, of a source of 1 byte
                  QByteArray("*PBX\0\0\1\1", 8) + "00000001    20240305090407" +
                      QByteArray("\2\0    ", 6));
         makeFile(locked + "/sub/a.txt");
         const auto rw = QFile::ReadOwner | QFile::WriteOwner;
         QVERIFY(QFile::setPermissions(locked, rw));
-        const auto unlock =
-            qScopeGuard([&] { QFile::setPermissions(locked, rw | QFile::ExeOwner); });
+        const auto undo = qScopeGuard([&] { QFile::setPermissions(locked, rw | QFile::ExeOwner); });
         if (QFileInfo::exists(locked + "/sub"))
             QSKIP("root passes every permission check");
         QCOMPARE(run(info, {"--check", locked, "P_a.txt"}, dir.path()).value(1).section('\t', 7),
