@@ -105,7 +105,9 @@ QString typedFolderPath(const QString &typed)
     while (end > begin && typed.at(end - 1) == QLatin1Char(' '))
         --end;
     const QString folder = typed.mid(begin, end - begin);
-    if (!isFullPath(folder) || isVerbatim(folder))
-        return isVerbatim(folder) ? folder : typed;
+    if (isVerbatim(folder))
+        return folder;
+    if (!isFullPath(folder))
+        return typed;
     return QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(folder)));
 }
