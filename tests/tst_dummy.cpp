@@ -1,11 +1,13 @@
 #include "dummy/modMain.h"
 #include "fs/FileError.h"
 #include "fs/PathCodec.h"
+#include "fs/PathInput.h"
 #include "syscallfault.h"
 #include "testutil.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
@@ -47,8 +49,8 @@ private slots:
             const QString decoded = view.toString();
             QCOMPARE(decodePath(bytes), decoded);
             QCOMPARE(systemPath(decoded).value_or("<refused>"), bytes);
-            QCOMPARE(decodeFileUrl(fileUrl("/x" + decoded)), // a start folder
-                     QDir::toNativeSeparators("/x" + decoded));
+            const QString start = QDir::rootPath() + "x" + decoded; // a dialog's start folder
+            QCOMPARE(decodeFileUrl(fileUrl(start)), QDir::toNativeSeparators(start));
             QVERIFY(!systemPath(decoded + QChar(0)) && !systemPath(QString()));
 #ifdef Q_OS_UNIX
             QVERIFY(!systemPath(decoded + QChar(0xD800)));
@@ -58,6 +60,21 @@ private slots:
             QCOMPARE(linkTargetFolder(link), decoded.repeated(100));
 #endif
         }
+    }
+
+    // A file URL names a local file (its path here) only with a full path, no host but localhost.
+    void fileUrls()
+    {
+        const bool win = QDir::separator() == u'\\';
+        const QList<std::pair<const char *, QString>> rows{
+            {"file:///tmp/a%20b.txt", win ? "" : "/tmp/a b.txt"},
+            {"file://LocalHost/C:/a.txt", win ? "C:\\a.txt" : "/C:/a.txt"},
+            {"file://tmp/a.txt", win ? "\\\\tmp\\a.txt" : ""}, // host "tmp": a network share
+            {"file:a.txt", ""},
+            {"file:///C:a.txt", win ? "" : "/C:a.txt"}, // drive-relative
+            {"file:///a%00b", ""}};
+        for (const auto &[url, path] : rows)
+            QCOMPARE(decodeFileUrl(QUrl::fromEncoded(url)), path);
     }
 
     void make_data()

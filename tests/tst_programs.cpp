@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 // How the programs end a line of output, and their file names' suffix.
 #ifdef Q_OS_WIN
 static const QString Eol = "\r\n", Exe = ".exe";
@@ -35,6 +39,8 @@ class TestPrograms : public QObject
                 QString::fromUtf8(p.readAllStandardError())};
     }
 
+    const QTemporaryDir m_tmp;
+
 private slots:
     // Help, version and usage errors need no display. Output that cannot be written fails.
     void commandLineTexts_data()
@@ -49,8 +55,13 @@ private slots:
             {{"poronbo-info", "--json"}, "2||poronbo-info: no PATH given"},
             {{"poronbo-info", "退避"}, "1||poronbo-info: 退避: not a dummy: "}, // UTF-8 to a pipe
             {{"poronbo-info", "--check", "/no/folder", "x"}, "2||poronbo-info: --check: not a"},
+            {{"poronbo-info", "--check=" + built("poronbo-info"), "x"}, "2||poronbo-info: --"},
+            {{"poronbo-info", "--check", m_tmp.filePath("fifo"), "x"}, "2||poronbo-info: --ch"},
             {{"poronbo", ">/dev/full", "--help"}, "1||poronbo: cannot write"},
             {{"poronbo-info", ">/dev/full", "-v"}, "1||poronbo-info: cannot write"}};
+#ifdef Q_OS_UNIX // a FIFO is never opened, so never waited for
+        QVERIFY(::mkfifo(QFile::encodeName(m_tmp.filePath("fifo")), 0600) == 0);
+#endif
         for (const auto &[args, output] : rows)
             QTest::addRow("%s", qPrintable(args.join(' '))) << args << output;
     }
@@ -99,6 +110,29 @@ private slots:
         QCOMPARE(run(built("poronbo-info"), {"--check", "P_退避.txt"}, dir.path(),
                      {"LC_ALL=fi_FI.UTF-8"})[1],
                  line);
+    }
+
+    // A source this user may not look at is not missing; a folder it may not reach is none.
+    void checkAccess()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Wine keeps a folder's access rights but does not enforce them: no look is denied");
+#endif
+        const QTemporaryDir dir;
+        const QString locked = dir.filePath("locked"), info = built("poronbo-info");
+        makeFile(dir.filePath("P_a.txt"), 40, // by 0.1.1, of a source of 1 byte
+                 QByteArray("*PBX\0\0\1\1", 8) + "00000001    20240305090407" +
+                     QByteArray("\2\0    ", 6));
+        makeFile(locked + "/sub/a.txt");
+        const auto rw = QFile::ReadOwner | QFile::WriteOwner;
+        QVERIFY(QFile::setPermissions(locked, rw));
+        const auto undo = qScopeGuard([&] { QFile::setPermissions(locked, rw | QFile::ExeOwner); });
+        if (QFileInfo::exists(locked + "/sub"))
+            QSKIP("root passes every permission check");
+        QCOMPARE(run(info, {"--check", locked, "P_a.txt"}, dir.path()).value(1).section('\t', 7),
+                 "cannot be accessed" + Eol);
+        const QStringList lockedFolder = run(info, {"--check", locked + "/sub", "P_a.txt"});
+        QVERIFY(lockedFolder.join('|').startsWith("2||poronbo-info: --check: cannot be accessed"));
     }
 
     // poronbo FILE...: rows in order, dummies, options saved beside the program (or in the user's
@@ -200,9 +234,9 @@ private slots:
         QCOMPARE(run(info, {"--check", "--json", dummies[0]}, work).value(1),
                  "{\"check\":\"differs\",\"differs\":[\"size\"],\"dummy\":\"P_b(3).txt\","
                  "\"modified\":\"2024-03-05 09:04:07\",\"prefix_length\":2,\"size\":3,"
-                 "\"size_in_name\":true,\"source\":\"." +
-                     QString(Exe.isEmpty() ? "/" : "\\\\") +
-                     "b.txt\",\"source_name\":\"b.txt\",\"version\":\"" PORONBO_VERSION_TEXT "\"}" +
+                 "\"size_in_name\":true,\"source\":\"" + // the full path
+                     QDir::toNativeSeparators(work + "/b.txt").replace("\\", "\\\\") +
+                     "\",\"source_name\":\"b.txt\",\"version\":\"" PORONBO_VERSION_TEXT "\"}" +
                      Eol);
         // An output that cannot be written: a full disk, a pipe closed early.
 #ifdef Q_OS_LINUX

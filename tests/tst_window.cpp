@@ -57,14 +57,16 @@ class TestWindow : public QObject
         return urls;
     }
     QString status() { return child<QLabel>("lblStatus")->text(); }
-    // Drops a web URL and urls on target (the window when none), after refusing the URL's drag;
+    // Drops URLs of no local file and urls on target (the window when none), after refusing the
+    // drag of the first;
     // the drop returns before the files are taken in, then (when settle) they are.
     void dropUrls(const QList<QUrl> &urls, QWidget *target = nullptr, bool settle = true)
     {
         const auto before = std::pair(m_window->makeList().count(), m_messages.size());
         target = target ? target : m_window.get();
         QMimeData web, data;
-        web.setUrls({QUrl("http://example.com/a.txt")});
+        web.setUrls({QUrl("http://example.com/a.txt"), QUrl("file:a.txt"),
+                     QUrl(QDir::separator() == '/' ? "file://tmp/a.txt" : "file:///C:a.txt")});
         data.setUrls(web.urls() + urls);
         for (QMimeData *d : {&web, &data}) {
             QDragEnterEvent enter({5, 5}, Qt::CopyAction | Qt::MoveAction, d, Qt::LeftButton, {});
@@ -93,7 +95,7 @@ class TestWindow : public QObject
         const QString names = '"' + QDir::fromNativeSeparators(paths.join("\" \"")) + '"';
         QByteArray gnome = way.startsWith("menu") ? "cut" : "copy"; // both only read
         for (const QUrl &u : urls(paths))
-            gnome += "\n" + u.toEncoded();
+            gnome += "\n" + u.toEncoded().replace("file:///", "file://localhost/");
         auto *data = new QMimeData;
         if (way.contains("gnome"))
             data->setData("x-special/gnome-copied-files", gnome);
@@ -316,7 +318,7 @@ private slots:
         // Sources that would make a listed dummy: named in one message, at most ten.
         const QString head = "同じ名前のダミーになるファイルがあるため、"
                              "次のファイルは追加しませんでした。\n\n";
-        setOptions(false, m_dir->path());
+        setOptions(false, m_dir->path() + "//./"); // the folder as the system names it
         for (const int n : {3, 12}) {
             QStringList same;
             for (int i = 0; i < n; ++i)
@@ -325,6 +327,7 @@ private slots:
             QCOMPARE(told(), Message(QMessageBox::Information, head + same.mid(1, 10).join('\n') +
                                                                    (n > 11 ? "\nほか 1 件" : "")));
         }
+        QCOMPARE(column(MakeColumn::FILE_PATH).last(), QDir::toNativeSeparators(m_dir->path()));
     }
 
     // A drop's names keep their bytes from the URL to the dummy; a URL with NUL is passed over.
@@ -360,7 +363,9 @@ private slots:
     {
         QList<std::tuple<QByteArrayList, CommandAction, QStringList>> rows{
             {{"a", "", "--version", "/x/./y", "-h"}, CommandAction::Version, {"a", "/x/y"}},
-            {{"-", "--", "--help", "-h", "d/../a"}, CommandAction::Run, {"-", "--help", "-h", "a"}},
+            {{"-", "--", "--help", "-h", "d/../a"}, // ".." after a link leads elsewhere on Unix
+             CommandAction::Run,
+             {"-", "--help", "-h", QDir::separator() == '/' ? "d/../a" : "a"}},
             {{"-reverse", "-style", "-x", "--platform", "-h", "b"}, CommandAction::Run, {"b"}}};
 #ifdef Q_OS_WIN
         // "Send to" may pass 8.3 names; the rows show the long ones, as a drop does.
@@ -370,6 +375,11 @@ private slots:
         const QString shortName = QString::fromWCharArray(name, int(qMin<DWORD>(n, MAX_PATH)));
         QVERIFY2(shortName.endsWith(".TEX"), qPrintable(shortName));
         rows.append({{shortName.toUtf8()}, CommandAction::Run, { longName }});
+        // "Q:x" from drive Q's current folder, kept in "=Q:"; "\x" from the current drive's root.
+        QVERIFY(SetEnvironmentVariableW(L"=Q:", L"Q:\\cur"));
+        const auto unset = qScopeGuard([] { SetEnvironmentVariableW(L"=Q:", nullptr); });
+        const QStringList fromDrives{"Q:/cur/x.txt", "Q:/cur", QDir::currentPath().left(3) + "y"};
+        rows.append({{"Q:x.txt", "Q:", "\\y"}, CommandAction::Run, fromDrives});
 #endif
         for (auto [arguments, action, files] : rows) {
             std::vector<const char *> argv{"poronbo"};

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -157,29 +156,6 @@ QString displayPath(const QString &text)
             out[i] = QChar::ReplacementCharacter;
     }
     return out;
-}
-
-QString decodeFileUrl(const QUrl &url)
-{
-#ifdef Q_OS_UNIX
-    const QString path =
-        decodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
-    const QString host = url.host();
-    return host.isEmpty() || host == QLatin1String("localhost")
-               ? path
-               : QStringLiteral("//") + host + path;
-#else
-    return QDir::toNativeSeparators(url.toLocalFile());
-#endif
-}
-
-QUrl fileUrl(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    return QUrl::fromEncoded("file://" + encodePath(path).toPercentEncoding("/"));
-#else
-    return QUrl::fromLocalFile(path);
-#endif
 }
 
 QString linkTargetFolder(const QString &linkPath)

@@ -5,8 +5,6 @@
 #include <QString>
 #include <optional>
 
-class QUrl;
-
 // Lossless conversion between paths as the program holds them and as the system takes them.
 //
 // On Unix a path is bytes, most often UTF-8 but not always (names unpacked from archives
@@ -17,7 +15,7 @@ class QUrl;
 // QString itself; there the two functions convert plainly to and from UTF-8.
 //
 // Every path handed to the system goes through systemPath; every path read from the
-// system, a drop or the command line goes through decodePath or decodeFileUrl.
+// system goes through decodePath; paths that come in go through PathInput.h.
 
 QByteArray encodePath(const QString &path);
 QString decodePath(QByteArrayView bytes);
@@ -32,13 +30,6 @@ QString refusedPathReason();
 
 // text for display: lone surrogates become U+FFFD. Returns text itself when it has none.
 QString displayPath(const QString &text);
-
-// The local path of a file URL with native separators, losslessly: on Unix from the
-// URL's percent-encoded bytes (QUrl::toLocalFile would replace undecodable bytes).
-QString decodeFileUrl(const QUrl &url);
-
-// The file URL of a local path, the inverse of decodeFileUrl.
-QUrl fileUrl(const QString &path);
 
 // The folder of the running executable with native separators, read losslessly (on
 // Linux from /proc/self/exe); empty when it cannot be told.

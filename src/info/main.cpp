@@ -4,6 +4,7 @@
 #include "dummy/modMain.h"
 #include "fs/FileStat.h"
 #include "fs/PathCodec.h"
+#include "fs/PathInput.h"
 #include "info/StandardStream.h"
 #include "version.h"
 
@@ -13,7 +14,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -36,25 +40,49 @@ UTF-8, except on a Windows console, which is given the characters themselves.
                     FOLDER is left out, and add "matches" (name, size and time
                     to the second agree; a time before the year 1 or after 9999
                     as the record holds it, at that limit), "differs (size,
-                    time)" or "missing"; JSON adds source, check and differs.
-                    The argument after --check is FOLDER unless it is an
-                    existing file (a dummy is never a folder) or starts with
-                    "-"; --check=FOLDER is always a folder
+                    time)", "missing" or "cannot be accessed" (it may be
+                    there, but this user may not look); JSON adds source,
+                    check and differs. The argument after --check is FOLDER
+                    unless it is an existing file (a dummy is never a folder)
+                    or starts with "-"; --check=FOLDER is always a folder
   -h, --help        show this help
   -v, --version     show the version
   --                the arguments after it are paths
 
 Exit status: 0 when every PATH is a dummy, 1 when any is not (why, on standard
 error; the others are still reported) or the output cannot be written, 2 for a
-usage error.
+usage error (a --check FOLDER that is not a folder among them).
 )usage";
 
 struct Options {
     bool json = false;
     bool check = false;
-    QString folder; // empty: each dummy's own folder
+    QString folder; // as the system opens it; empty: each dummy's own folder
     QStringList paths;
 };
+
+// Whether a look failed because this user may not look there, not because nothing is there.
+bool accessDenied(const FileStat &stat)
+{
+#ifdef Q_OS_WIN
+    return !stat.exists && stat.error == ERROR_ACCESS_DENIED;
+#else
+    return !stat.exists && (stat.error == EACCES || stat.error == EPERM);
+#endif
+}
+
+// The --check folder given, as the system opens it; why it is none when it is not a folder
+// (a FIFO or a device is never opened, so never waited for).
+QString checkFolder(const QString &given, QString &folder)
+{
+    folder = argumentPath(given);
+    const FileStat stat = probeFile(folder);
+    if (stat.isDir)
+        return {};
+    return (accessDenied(stat) ? QStringLiteral("--check: cannot be accessed: ")
+                               : QStringLiteral("--check: not a folder: ")) +
+           given;
+}
 
 // Parses arguments; returns an exit status when the program should stop.
 std::optional<int> parse(const QStringList &args, Options &o, QTextStream &out, QTextStream &err)
@@ -74,17 +102,17 @@ std::optional<int> parse(const QStringList &args, Options &o, QTextStream &out, 
             o.json = true;
         } else if (a == QLatin1String("--check") || a.startsWith(QLatin1String("--check="))) {
             o.check = true;
+            QString given;
             if (a.size() > 7) {
-                o.folder = a.mid(8);
+                given = a.mid(8);
             } else if (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1Char('-'))) {
-                const FileStat next = probeFile(args.at(i + 1));
+                const FileStat next = probeFile(argumentPath(args.at(i + 1)));
                 if (!next.exists || !next.isFile)
-                    o.folder = args.at(++i);
+                    given = args.at(++i);
             }
-            if (a.size() > 7 || !o.folder.isEmpty()) {
-                const FileStat folder = probeFile(o.folder);
-                if (!folder.exists || folder.isFile)
-                    return usage(QStringLiteral("--check: not a folder: ") + o.folder);
+            if (a.size() > 7 || !given.isEmpty()) {
+                if (const QString why = checkFolder(given, o.folder); !why.isEmpty())
+                    return usage(why);
             }
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             out << Usage;
@@ -101,25 +129,30 @@ std::optional<int> parse(const QStringList &args, Options &o, QTextStream &out, 
     return {};
 }
 
+// The folder of a path, a root with its separator.
 QString folderOf(const QString &path)
 {
-    const qsizetype cut = QDir::fromNativeSeparators(path).lastIndexOf(QLatin1Char('/'));
-    return cut < 0 ? QStringLiteral(".") : cut == 0 ? QStringLiteral("/") : path.left(cut);
+    const qsizetype cut = path.lastIndexOf(QDir::separator());
+    if (cut < 0)
+        return QStringLiteral(".");
+    return path.left(cut == 0 || path.at(cut - 1) == QLatin1Char(':') ? cut + 1 : cut);
 }
 
 struct Check {
     QString source;      // the path looked at
-    QString result;      // matches, differs or missing
+    QString result;      // matches, differs, missing or cannot be accessed
     QStringList differs; // size, time, not a file
 };
 
 Check check(const DummyInfo &info, const QString &folder)
 {
     Check c;
-    c.source = QDir::toNativeSeparators(QDir(folder).filePath(info.sourceName));
+    c.source = folder.endsWith(QDir::separator()) ? folder + info.sourceName
+                                                  : folder + QDir::separator() + info.sourceName;
     const FileStat source = probeFile(c.source);
     if (!source.exists) {
-        c.result = QStringLiteral("missing");
+        c.result =
+            accessDenied(source) ? QStringLiteral("cannot be accessed") : QStringLiteral("missing");
         return c;
     }
     if (!source.isFile) {
@@ -188,7 +221,8 @@ int report(const Options &options, QTextStream &out, QTextStream &err)
     for (const QString &arg : options.paths) {
         const QString path = QDir::toNativeSeparators(arg);
         QString reason;
-        const std::optional<DummyInfo> info = readDummy(path, reason);
+        const QString opened = argumentPath(arg);
+        const std::optional<DummyInfo> info = readDummy(opened, reason);
         if (!info) {
             out.flush();
             err << "poronbo-info: " << printable(path) << ": not a dummy: " << reason << Qt::endl;
@@ -197,7 +231,7 @@ int report(const Options &options, QTextStream &out, QTextStream &err)
         }
         std::optional<Check> c;
         if (options.check)
-            c = check(*info, options.folder.isEmpty() ? folderOf(path) : options.folder);
+            c = check(*info, options.folder.isEmpty() ? folderOf(opened) : options.folder);
         out << line(path, *info, c, options.json) << Qt::endl;
     }
     return status;

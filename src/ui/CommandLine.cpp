@@ -1,11 +1,11 @@
 #include "ui/CommandLine.h"
 
 #include "fs/PathCodec.h"
+#include "fs/PathInput.h"
 #include "ui/frmMain.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
@@ -14,11 +14,6 @@
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
-#include <string>
-#else
-#include <cstdlib>
-#include <memory>
-#include <unistd.h>
 #endif
 
 QList<Argument> programArguments(int argc, char **argv)
@@ -32,33 +27,6 @@ QList<Argument> programArguments(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments << QByteArray(argv[i]);
     return arguments;
-#endif
-}
-
-QString argumentPath(const Argument &argument)
-{
-#ifdef Q_OS_WIN
-    QString path =
-        QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(argument)));
-    // "Send to" may pass 8.3 short names; a drop gives the long ones.
-    const std::wstring given = path.toStdWString();
-    const DWORD needed = GetLongPathNameW(given.c_str(), nullptr, 0);
-    if (needed > 0) {
-        std::wstring buffer(needed, L'\0');
-        const DWORD length = GetLongPathNameW(given.c_str(), buffer.data(), needed);
-        if (length > 0 && length < needed)
-            path = QString::fromWCharArray(buffer.data(), int(length));
-    }
-    return path;
-#else
-    // Bytes kept as they are, for the current folder too (QDir would replace undecodable ones).
-    QString path = decodePath(argument);
-    if (!path.startsWith(QLatin1Char('/'))) {
-        const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-        if (cwd)
-            path = decodePath(cwd.get()) + QLatin1Char('/') + path;
-    }
-    return QDir::toNativeSeparators(QDir::cleanPath(path));
 #endif
 }
 
@@ -119,7 +87,7 @@ QList<Kind> argumentKinds(const QByteArrayList &arguments)
     return kinds;
 }
 
-// An argument's text, for telling its kind (options are ASCII).
+// An argument's text, for telling its kind (options are ASCII), and as a path.
 [[maybe_unused]] QByteArray bytesOf(const QString &argument)
 {
     return argument.toUtf8();
@@ -128,6 +96,16 @@ QList<Kind> argumentKinds(const QByteArrayList &arguments)
 [[maybe_unused]] const QByteArray &bytesOf(const QByteArray &argument)
 {
     return argument;
+}
+
+[[maybe_unused]] const QString &textOf(const QString &argument)
+{
+    return argument;
+}
+
+[[maybe_unused]] QString textOf(const QByteArray &argument)
+{
+    return decodePath(argument);
 }
 
 // Writes text to the standard output (or error), or shows it in a message box where no one
@@ -183,7 +161,7 @@ QStringList argumentFiles(const QList<Argument> &arguments)
     QStringList files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (kinds[i] == Kind::File && !arguments[i].isEmpty()) // an empty one names no file
-            files << argumentPath(arguments[i]);
+            files << argumentPath(textOf(arguments[i]));
     }
     return files;
 }

@@ -20,9 +20,6 @@ enum class CommandAction { Run, Help, Version, UnknownOption };
 // program itself first. Call after the application object is made.
 QList<Argument> programArguments(int argc, char **argv);
 
-// The full path an argument names, relative ones taken from the current folder.
-QString argumentPath(const Argument &argument);
-
 // -h/--help and -v/--version are the program's options; Qt's own (-platform, -style and
 // the like, with one dash or two) are left to Qt; any other argument starting with "-"
 // is an unknown option, and every other argument names a file. "--" ends the options,
@@ -32,7 +29,8 @@ QString argumentPath(const Argument &argument);
 // put into unknown), else Run. Read before any display is opened.
 CommandAction requestedAction(int argc, const char *const *argv, QString *unknown = nullptr);
 
-// Full paths of the files the arguments name (the program first), in their order.
+// Full paths of the files the arguments name (the program first), in their order, as
+// argumentPath gives them.
 QStringList argumentFiles(const QList<Argument> &arguments);
 
 // Shows the help or the version text, or the usage for an unknown option, on the standard

@@ -3,6 +3,7 @@
 #include "fs/FileError.h"
 #include "fs/FileStat.h"
 #include "fs/PathCodec.h"
+#include "fs/PathInput.h"
 #include "makelist/Batch.h"
 #include "makelist/Intake.h"
 #include "settings/IniLocation.h"
@@ -91,18 +92,15 @@ template <class W> W *place(W *widget, const char *name, QRect geometry)
     return widget;
 }
 
-// The local files among urls, in their order, with native separators. A URL whose path
-// holds NUL names no file and is passed over.
+// The local files among urls, in their order, with native separators; the others are
+// passed over.
 QStringList localFiles(const QList<QUrl> &urls)
 {
     QStringList paths;
     paths.reserve(urls.size());
     for (const QUrl &url : urls) {
-        if (url.isLocalFile()) {
-            const QString path = decodeFileUrl(url);
-            if (!path.contains(QChar(0)))
-                paths << path;
-        }
+        if (const QString path = decodeFileUrl(url); !path.isEmpty())
+            paths << path;
     }
     return paths;
 }
@@ -145,7 +143,8 @@ bool hasLocalFile(const QMimeData *data)
     if (!data || !data->hasUrls())
         return false;
     const QList<QUrl> urls = data->urls();
-    return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &u) { return u.isLocalFile(); });
+    return std::any_of(urls.cbegin(), urls.cend(),
+                       [](const QUrl &u) { return !decodeFileUrl(u).isEmpty(); });
 }
 
 // The height of a row of one line of text in view, as its delegate gives it.
@@ -197,7 +196,7 @@ frmMain::frmMain(const QString &iniName, QWidget *parent) : QWidget(parent)
         if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty())
             return QString();
         const QUrl folder = dialog->selectedUrls().constFirst();
-        return folder.isLocalFile() ? decodeFileUrl(folder) : QString();
+        return decodeFileUrl(folder);
     };
 
     setObjectName(QStringLiteral("frmMain"));
@@ -642,7 +641,9 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
     IntakeResult result;
     try {
         LongWork work(*this, tr("ファイルを追加しています"));
-        result = ::AddDroppedFiles(m_list, options(), Paths, QLocale::system(), work.progress());
+        MakeOptions o = options();
+        o.OutPath = typedFolderPath(o.OutPath);
+        result = ::AddDroppedFiles(m_list, o, Paths, QLocale::system(), work.progress());
     } catch (...) {
         Picture1->hide(); // the checks had passed; rows may have been added
         selectFirstRow();
@@ -685,11 +686,10 @@ void frmMain::AddDroppedFiles(const QStringList &Paths)
 void frmMain::cmd_Ref_Click()
 {
     // Starts at the chosen folder when it exists, else at home.
-    const QString out = txtOutPath->text();
+    const QString out = typedFolderPath(txtOutPath->text());
     const FileStat stat = probeFile(out);
-    const QString start = QDir::isAbsolutePath(out) && stat.exists && !stat.isFile
-                              ? out
-                              : QDir::toNativeSeparators(QDir::homePath());
+    const QString start =
+        isFullPath(out) && stat.isDir ? out : QDir::toNativeSeparators(QDir::homePath());
     const QString folder = m_folderChooser(this,
                                            tr("ダミーファイルを作成するフォルダを選択し、[OK] "
                                               "を押してください"),
