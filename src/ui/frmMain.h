@@ -42,10 +42,6 @@ public:
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
-    // The box the window shows a message in: at most about 600 pixels wide, long
-    // lines wrapped, the text selectable and copied as it is.
-    static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
-                                                   const QString &text, QWidget *parent);
     // The 参照 dialog: folders only, local ones, opened at start, accepted with "OK".
     static std::unique_ptr<QFileDialog> folderDialog(QWidget *parent, const QString &title,
                                                      const QString &start);
