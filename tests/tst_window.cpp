@@ -1,6 +1,7 @@
 #include "fs/FileError.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
+#include "ui/MessageDialog.h"
 #include "ui/frmMain.h"
 
 #include <QtTest>
@@ -425,6 +426,41 @@ private slots:
         QTRY_COMPARE(column(MakeColumn::FILE_NAME).mid(3), QStringList({"__退避__late.txt"}));
         click("cmdMake"); // again: the row made before is made already, the others are left
         QCOMPARE(status(), "作成 0 件 ／ 作成済み 1 件 ／ 作成できず 0 件（中止: 残り 3 件）");
+    }
+
+    // The message: its first paragraph beside the icon, the rest in a read-only view that
+    // scrolls when long; every part copies as shown; Enter and Escape close it.
+    void messageDialog_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("key");
+        const QString path = "/home/user/" + QString("長い名前のフォルダ/").repeated(12) + "a.txt";
+        QTest::newRow("short, Enter") << "作成場所を指定して下さい。" << int(Qt::Key_Return);
+        QTest::newRow("paths, Escape")
+            << "次のファイル:\n\n" + QStringList(40, path).join('\n') << int(Qt::Key_Escape);
+    }
+    void messageDialog()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, key);
+        MessageDialog box(QMessageBox::Warning, "題", text, m_window.get());
+        box.show();
+        QCOMPARE(box.windowTitle(), "題");
+        const QStringList parts = text.split("\n\n");
+        QCOMPARE(box.findChild<QLabel *>("messageText")->text(), parts[0]);
+        auto *details = box.findChild<QTextEdit *>("messageDetails");
+        QCOMPARE(details != nullptr, parts.size() > 1);
+        if (details) {
+            QVERIFY(details->isReadOnly());
+            QVERIFY(details->width() <= 500 && details->height() <= 400);
+            QVERIFY(details->verticalScrollBar()->isVisible());
+            details->selectAll();
+            details->copy();
+            QCOMPARE(QGuiApplication::clipboard()->text(), parts[1]);
+        }
+        QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key(key)); });
+        QTimer::singleShot(3000, &box, [&] { box.done(2); }); // not closed by the key
+        QCOMPARE(box.exec(), key == Qt::Key_Return ? 1 : 0);
     }
 
     // The folder dialog starts in the typed folder if it exists, else at home; Cancel keeps text.
