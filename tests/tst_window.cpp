@@ -174,7 +174,8 @@ private slots:
         }
     }
 
-    // Keys reach the list at its current row, else the first, options one stop; Delete and Clear.
+    // Keys reach the list at its current row, else the first, options one stop; Delete (of the
+    // rows selected, deselected rows kept) and Clear.
     void keyboard()
     {
         drop({file("r1"), file("r2"), file("r3"), file("r4"), file("r5")});
@@ -194,11 +195,17 @@ private slots:
             QCOMPARE(order.join(' '), expected);
         }
         const auto also = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+        const auto less = QItemSelectionModel::Deselect | QItemSelectionModel::Rows;
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
         QCOMPARE(status(), "一覧 2 件");
+        drop({file("r6"), file("r7")}); // the first row selected; then selected and deselected
+        for (const auto &[row, how] : {std::pair(1, also), {3, also}, {0, less}})
+            list()->selectionModel()->select(m_window->makeList().index(row, 1), how);
+        QTest::keyClick(list(), Qt::Key_Delete);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r6");
         list()->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }

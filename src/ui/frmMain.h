@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct BatchResult;
 class QAction;
@@ -100,6 +101,8 @@ private:
     void createHint();
     void describeControls();
     void connectCommands();
+    // Keeps m_selectedRows as the list's selection, by rows.
+    void followSelection();
 
     void Form_Load();
     void Form_Resize();
@@ -139,6 +142,7 @@ private:
     int m_statusHeight = 0;            // pixels of the status line
     int m_lastColumnWidth = 0;         // the last column's own width, without the leftover
     bool m_fitting = false;
+    std::vector<bool> m_selectedRows; // by 0-based row: any of its cells selected
     int m_progressDelay = 500;
     std::function<void(QProgressDialog &)> m_onProgress;
     MessageBox m_messageBox;
