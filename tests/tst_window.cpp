@@ -1,6 +1,7 @@
 #include "fs/FileError.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
+#include "ui/MessageDialog.h"
 #include "ui/frmMain.h"
 
 #include <QtTest>
@@ -195,11 +196,17 @@ private slots:
             QCOMPARE(order.join(' '), expected);
         }
         const auto also = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+        const auto less = QItemSelectionModel::Deselect | QItemSelectionModel::Rows;
         for (const int row : {0, 1, 3})
             list()->selectionModel()->select(m_window->makeList().index(row, 0), also);
         QTest::keyClick(list(), Qt::Key_Delete);
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r5");
         QCOMPARE(status(), "一覧 2 件");
+        drop({file("r6"), file("r7")}); // the first row selected; then selected and deselected
+        for (const auto &[row, how] : {std::pair(1, also), {3, also}, {0, less}})
+            list()->selectionModel()->select(m_window->makeList().index(row, 1), how);
+        QTest::keyClick(list(), Qt::Key_Delete);
+        QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), "r3 r6");
         list()->actions().last()->trigger();
         QCOMPARE(m_window->makeList().count(), 0);
     }
@@ -435,6 +442,38 @@ private slots:
         QTRY_COMPARE(column(MakeColumn::FILE_NAME).mid(3), QStringList({"__退避__late.txt"}));
         click("cmdMake"); // again: the row made before is made already, the others are left
         QCOMPARE(status(), "作成 0 件 ／ 作成済み 1 件 ／ 作成できず 0 件（中止: 残り 3 件）");
+    }
+
+    // The message: its first paragraph beside the icon, the rest in a read-only view that
+    // scrolls when long; every part copies as shown; Enter and Escape close it.
+    void messageDialog_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString path = "/home/user/" + QString("長い名前のフォルダ/").repeated(12) + "a.txt";
+        QTest::newRow("short, Enter") << "作成場所を指定して下さい。";
+        QTest::newRow("paths, Escape") << "次のファイル:\n\n" + QStringList(40, path).join('\n');
+    }
+    void messageDialog()
+    {
+        QFETCH(QString, text);
+        const int key = text.contains("\n\n") ? Qt::Key_Escape : Qt::Key_Return;
+        MessageDialog box(QMessageBox::Warning, "題", text, m_window.get());
+        box.show();
+        const QStringList parts = text.split("\n\n");
+        QCOMPARE(box.windowTitle() + box.findChild<QLabel *>("messageText")->text(),
+                 "題" + parts[0]);
+        auto *details = box.findChild<QTextEdit *>("messageDetails");
+        QCOMPARE(details != nullptr, parts.size() > 1);
+        if (details) {
+            QVERIFY(details->isReadOnly() && details->verticalScrollBar()->isVisible() &&
+                    details->width() <= 500 && details->height() <= 400);
+            details->selectAll();
+            details->copy();
+            QCOMPARE(QGuiApplication::clipboard()->text(), parts[1]);
+        }
+        QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key(key)); });
+        QTimer::singleShot(3000, &box, [&] { box.done(2); }); // not closed by the key
+        QCOMPARE(box.exec(), key == Qt::Key_Return ? 1 : 0);
     }
 
     // The folder dialog starts in the typed folder if it exists, else at home; Cancel keeps text.

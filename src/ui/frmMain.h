@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct BatchResult;
 class QAction;
@@ -42,10 +43,6 @@ public:
     explicit frmMain(const QString &iniName = defaultIniName(), QWidget *parent = nullptr);
 
     static QString defaultIniName();
-    // The box the window shows a message in: at most about 600 pixels wide, long
-    // lines wrapped, the text selectable and copied as it is.
-    static std::unique_ptr<QMessageBox> messageBox(QMessageBox::Icon icon, const QString &title,
-                                                   const QString &text, QWidget *parent);
     // The 参照 dialog: folders only, local ones, opened at start, accepted with "OK".
     static std::unique_ptr<QFileDialog> folderDialog(QWidget *parent, const QString &title,
                                                      const QString &start);
@@ -104,6 +101,8 @@ private:
     void createHint();
     void describeControls();
     void connectCommands();
+    // Keeps m_selectedRows as the list's selection, by rows.
+    void followSelection();
 
     void Form_Load();
     void Form_Resize();
@@ -143,6 +142,7 @@ private:
     int m_statusHeight = 0;            // pixels of the status line
     int m_lastColumnWidth = 0;         // the last column's own width, without the leftover
     bool m_fitting = false;
+    std::vector<bool> m_selectedRows; // by 0-based row: any of its cells selected
     int m_progressDelay = 500;
     std::function<void(QProgressDialog &)> m_onProgress;
     MessageBox m_messageBox;
