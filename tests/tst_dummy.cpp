@@ -101,8 +101,10 @@ private slots:
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
         row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
         row("a FIFO where the dummy goes", "src.txt", "fifo", -3, R::Exists);
-        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
-        row("non-root: folder not writable", "src.txt", "locked/out.txt", EACCES);
+        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1,
+            R::SourceInaccessible);
+        row("non-root: folder not searchable", "src.txt", "locked/out.txt", -2,
+            R::FolderInaccessible);
         row("create refused", "src.txt", "out.txt", EACCES, R::None, "open#1=EACCES");
         row("disk full after a short write", "src.txt", "out.txt", ENOSPC, R::None,
             "write#1=short write#2=ENOSPC");

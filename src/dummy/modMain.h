@@ -86,6 +86,8 @@ enum class DummyRefusal : quint8 {
     Exists,          // -3
     AlreadyMade,     // -3: what is there is the very record this make would write
     SourceChanged,   // -4
+    SourceInaccessible, // -1: it may exist, but this user may not look at it
+    FolderInaccessible, // -2: likewise the folder
 };
 
 // The source's size and modified time (FileStat's) as the make list shows them.
@@ -96,8 +98,8 @@ struct ListedSource {
 
 // Writes the dummy for SourcePath as a new file at DummyPath.
 //
-// Returns 0 when written, -1 when SourcePath is not a visible regular file, -2 when
-// nothing exists at DummyPath's folder, -3 when something already exists at
+// Returns 0 when written, -1 when SourcePath is not a visible regular file (or cannot be
+// looked at), -2 when nothing exists at DummyPath's folder (or it cannot be looked at), -3 when something already exists at
 // DummyPath, -4 when listed is given and the source's size or modified time is no
 // longer the one listed (the record is made from that same look at the source).
 // refusal, when given, is told why (None when written); for -3 it is AlreadyMade when
