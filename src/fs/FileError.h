@@ -12,7 +12,10 @@ public:
 
     SystemError() = default;
     static SystemError errnoCode(int code) { return SystemError(Kind::Errno, code); }
-    static SystemError win32Code(unsigned long code) { return SystemError(Kind::Win32, long(code)); }
+    static SystemError win32Code(unsigned long code)
+    {
+        return SystemError(Kind::Win32, long(code));
+    }
     // The calling thread's last error: errno on Unix, GetLastError() on Windows.
     static SystemError last();
 

@@ -29,8 +29,7 @@ public:
     const NativeString &native() const { return m_native; }
 
 private:
-    NativePath(const QString &path, NativeString native)
-        : m_path(path), m_native(std::move(native))
+    NativePath(const QString &path, NativeString native) : m_path(path), m_native(std::move(native))
     {
     }
     QString m_path;

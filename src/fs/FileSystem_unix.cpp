@@ -191,9 +191,9 @@ FileRead readRegularFile(const NativePath &path, qint64 limit, bool followLinks)
     const FileStat before = look(path, followLinks);
     if (!before.exists || !before.isFile) {
         const bool dangling = before.error.isNotFound() && followLinks && lookAtEntry(path).exists;
-        result.status = before.exists || dangling            ? S::NotRegular
+        result.status = before.exists || dangling                        ? S::NotRegular
                         : before.error == SystemError::errnoCode(ENOENT) ? S::Missing
-                                                                   : S::Failed;
+                                                                         : S::Failed;
         result.error = before.error;
         return result;
     }

@@ -347,8 +347,9 @@ QString replaceFile(const QString &name, const QByteArray &old, const QByteArray
     case Replaced::Status::Failed:
         break;
     }
-    return replaced.restored ? reason + QCoreApplication::translate("ClsIni", "（元の内容に戻しました。）")
-                             : reason;
+    return replaced.restored
+               ? reason + QCoreApplication::translate("ClsIni", "（元の内容に戻しました。）")
+               : reason;
 }
 
 } // namespace
