@@ -1,5 +1,6 @@
 #include "dummy/modMain.h"
 #include "fs/FileError.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
 #include "syscallfault.h"
 #include "testutil.h"
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -59,6 +61,44 @@ private slots:
 #endif
         }
     }
+
+    // errno and Win32 codes of one number are told apart, each with the system's own text.
+    void systemError()
+    {
+        const bool windows = QDir::separator() == '\\';
+        using E = SystemError;
+        const auto err = &E::errnoCode;
+        for (const auto &[error, notFound, denied] : QList<std::tuple<E, bool, bool>>{
+                 {err(ENOENT), true, false},
+                 {err(EACCES), false, true},
+                 {err(EIO), false, false},
+                 {E::win32Code(2), windows, false}, // ERROR_FILE_NOT_FOUND
+                 {E::win32Code(3), windows, false}, // ERROR_PATH_NOT_FOUND
+                 {E::win32Code(5), false, windows}, // ERROR_ACCESS_DENIED
+                 {E::win32Code(13), false, false}}) // ERROR_INVALID_DATA; EACCES as errno
+            QVERIFY2(error.isNotFound() == notFound && error.isAccessDenied() == denied &&
+                         !error.text().isEmpty(),
+                     qPrintable(QString::number(error.code())));
+        QCOMPARE(err(EACCES).text(), QString::fromLocal8Bit(std::strerror(EACCES)));
+        // Windows' own words, not the errno ones nor a number.
+        QVERIFY(!windows || (E::win32Code(13).text() != err(13).text() &&
+                             !E::win32Code(5).text().contains('5')));
+    }
+
+#ifdef Q_OS_WIN
+    // Names ending in a dot or a space are made and read as written; Windows would cut the end.
+    void exactNames()
+    {
+        const QTemporaryDir tmp;
+        const auto p = [&](const QString &n) { return QDir::toNativeSeparators(tmp.filePath(n)); };
+        makeFile(p("src.txt"), 7);
+        QCOMPARE(MakeDummy(p("src.txt"), p("a. "), 0, false), DummyMade);
+        QCOMPARE(MakeDummy(p("a. "), p("b."), 0, false), DummyMade);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList({"a. ", "b.", "src.txt"}));
+        for (const QString name : {"a. ", "b."}) // QTemporaryDir removes by the cut name
+            QVERIFY(DeleteFileW(("\\\\?\\" + p(name)).toStdWString().c_str()));
+    }
+#endif
 
     void make_data()
     {
