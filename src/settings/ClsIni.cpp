@@ -6,7 +6,6 @@
 #include <QByteArrayView>
 #include <QCoreApplication>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 
 namespace
@@ -51,22 +50,21 @@ int unitOf(Encoding encoding)
 }
 
 // A file that starts with a byte-order mark is in that mark's encoding and keeps it; any
-// other, a new one too, is in the ANSI code page, unless (on Windows) it is UTF-8 throughout
-// with characters beyond ASCII, as Notepad saves it. One file never mixes encodings.
+// other, a new one too, is in the ANSI code page, unless it is UTF-8 throughout with
+// characters beyond ASCII, as Notepad saves it (on Unix the code page is UTF-8). One file never
+// mixes encodings.
 Encoding encodingOf(QByteArrayView data)
 {
     if (data.startsWith("\xFF\xFE"))
         return Encoding::Utf16;
     if (data.startsWith("\xEF\xBB\xBF"))
         return Encoding::Utf8;
-#ifdef Q_OS_WIN
     if (std::any_of(data.begin(), data.end(), [](char c) { return uchar(c) >= 0x80; })) {
         QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
         const QString text = decode(data);
         if (!decode.hasError())
             return Encoding::Utf8;
     }
-#endif
     return Encoding::Ansi;
 }
 
@@ -79,27 +77,8 @@ QByteArray encodeText(const QString &text, Encoding encoding)
             bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
         return bytes;
     }
-#ifdef Q_OS_UNIX
-    return encodePath(text);
-#else
-    QStringEncoder encode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
-                                                     : QStringConverter::System,
-                          QStringConverter::Flag::Stateless);
-    return encode(text);
-#endif
+    return encodeSystemText(text, encoding == Encoding::Utf8);
 }
-
-#ifndef Q_OS_UNIX
-// Whether bytes decode to text and back to the same bytes.
-bool decodesCleanly(QByteArrayView bytes, Encoding encoding, QString &text)
-{
-    QStringDecoder decode(
-        encoding == Encoding::Utf8 ? QStringConverter::Utf8 : QStringConverter::System,
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    text = decode(bytes);
-    return !decode.hasError() && encodeText(text, encoding) == bytes;
-}
-#endif
 
 // bytes as text. A byte that is no part of a character (in UTF-16 a last odd byte) becomes
 // the lone surrogate U+DC00 + byte, which no prefix takes and no save writes.
@@ -111,27 +90,7 @@ QString decodeText(QByteArrayView bytes, Encoding encoding)
             text += QChar(char16_t(uchar(bytes.at(at)) | uchar(bytes.at(at + 1)) << 8));
         return bytes.size() % 2 ? text + QChar(0xDC00 + uchar(bytes.back())) : text;
     }
-#ifdef Q_OS_UNIX
-    return decodePath(bytes);
-#else
-    if (decodesCleanly(bytes, encoding, text))
-        return text;
-    text.clear();
-    QString piece;
-    for (qsizetype at = 0; at < bytes.size();) {
-        qsizetype n = 1; // a character takes at most 4 bytes
-        while (n <= 4 &&
-               (at + n > bytes.size() || !decodesCleanly(bytes.sliced(at, n), encoding, piece)))
-            ++n;
-        if (n > 4) {
-            piece = QChar(0xDC00 + uchar(bytes.at(at)));
-            n = 1;
-        }
-        text += piece;
-        at += n;
-    }
-    return text;
-#endif
+    return decodeSystemText(bytes, encoding == Encoding::Utf8);
 }
 
 // Whether data holds the code unit c (ASCII) at pos.
