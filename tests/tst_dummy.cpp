@@ -122,6 +122,8 @@ private slots:
         row("source is a system file", "sys", "out.txt", -1, R::SourceHidden);
         // Windows takes a path over 260 characters only behind \\?\ (Wine takes any).
         row("long paths", kDeep + "src.txt", kDeep + "out.txt", 0);
+        // The long form would make a file of a device's name, which Explorer cannot remove.
+        row("device name", "src.txt", "nul.txt", -2, R::FolderMissing);
 #endif
         row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
         row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
