@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <qt_windows.h>
+#include <string>
 
 namespace
 {
@@ -228,9 +228,9 @@ namespace
 Replaced writeInPlace(const NativePath &path, QByteArrayView old, QByteArrayView content)
 {
     Replaced result;
-    const Handle file = own(CreateFileW(path.native().c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const Handle file =
+        own(CreateFileW(path.native().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         result.status = Replaced::Status::Failed;
         result.error = lastError();
@@ -338,7 +338,8 @@ bool isFolderWritable(const NativePath &folder)
     // Access lists decide: a file of our own, removed again as it is closed.
     if (!look(folder).isDir)
         return false;
-    const QString name = QStringLiteral("poronbo-%1.tmp").arg(QRandomGenerator::global()->generate());
+    const QString name =
+        QStringLiteral("poronbo-%1.tmp").arg(QRandomGenerator::global()->generate());
     const std::optional<NativePath> probe =
         NativePath::from(QDir::toNativeSeparators(folder.path() + u'/' + name));
     return probe && own(CreateFileW(probe->native().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
