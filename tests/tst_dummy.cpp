@@ -1,5 +1,6 @@
 #include "dummy/modMain.h"
 #include "fs/FileError.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
 #include "fs/PathInput.h"
 #include "syscallfault.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 #include <QUrl>
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -77,6 +79,44 @@ private slots:
             QCOMPARE(decodeFileUrl(QUrl::fromEncoded(url)), path);
     }
 
+    // errno and Win32 codes of one number are told apart, each with the system's own text.
+    void systemError()
+    {
+        const bool windows = QDir::separator() == '\\';
+        using E = SystemError;
+        const auto err = &E::errnoCode;
+        for (const auto &[error, notFound, denied] : QList<std::tuple<E, bool, bool>>{
+                 {err(ENOENT), true, false},
+                 {err(EACCES), false, true},
+                 {err(EIO), false, false},
+                 {E::win32Code(2), windows, false}, // ERROR_FILE_NOT_FOUND
+                 {E::win32Code(3), windows, false}, // ERROR_PATH_NOT_FOUND
+                 {E::win32Code(5), false, windows}, // ERROR_ACCESS_DENIED
+                 {E::win32Code(13), false, false}}) // ERROR_INVALID_DATA; EACCES as errno
+            QVERIFY2(error.isNotFound() == notFound && error.isAccessDenied() == denied &&
+                         !error.text().isEmpty(),
+                     qPrintable(QString::number(error.code())));
+        QCOMPARE(err(EACCES).text(), QString::fromLocal8Bit(std::strerror(EACCES)));
+        // Windows' own words, not the errno ones nor a number.
+        QVERIFY(!windows || (E::win32Code(13).text() != err(13).text() &&
+                             !E::win32Code(5).text().contains('5')));
+    }
+
+#ifdef Q_OS_WIN
+    // Names ending in a dot or a space are made and read as written; Windows would cut the end.
+    void exactNames()
+    {
+        const QTemporaryDir tmp;
+        const auto p = [&](const QString &n) { return QDir::toNativeSeparators(tmp.filePath(n)); };
+        makeFile(p("src.txt"), 7);
+        QCOMPARE(MakeDummy(p("src.txt"), p("a. "), 0, false), DummyMade);
+        QCOMPARE(MakeDummy(p("a. "), p("b."), 0, false), DummyMade);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList({"a. ", "b.", "src.txt"}));
+        for (const QString name : {"a. ", "b."}) // QTemporaryDir removes by the cut name
+            QVERIFY(DeleteFileW(("\\\\?\\" + p(name)).toStdWString().c_str()));
+    }
+#endif
+
     void make_data()
     {
         QTest::addColumn<QString>("source");
@@ -99,6 +139,8 @@ private slots:
         row("source is a system file", "sys", "out.txt", -1, R::SourceHidden);
         // Windows takes a path over 260 characters only behind \\?\ (Wine takes any).
         row("long paths", kDeep + "src.txt", kDeep + "out.txt", 0);
+        // The long form would make a file of a device's name, which Explorer cannot remove.
+        row("device name", "src.txt", "nul.txt", -2, R::FolderMissing);
 #endif
         row("wildcard is literal", "src*.txt", "out.txt", -1, R::SourceMissing);
         row("folder missing", "src.txt", "nosub/out.txt", -2, R::FolderMissing);
@@ -118,8 +160,10 @@ private slots:
 #ifdef Q_OS_LINUX // where system calls can be made to fail (syscallfault.h)
         row("source is a FIFO", "fifo", "out.txt", -1, R::SourceNotFile);
         row("a FIFO where the dummy goes", "src.txt", "fifo", -3, R::Exists);
-        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1, R::SourceMissing);
-        row("non-root: folder not writable", "src.txt", "locked/out.txt", EACCES);
+        row("non-root: source behind a locked folder", "locked/x", "out.txt", -1,
+            R::SourceInaccessible);
+        row("non-root: folder not searchable", "src.txt", "locked/out.txt", -2,
+            R::FolderInaccessible);
         row("create refused", "src.txt", "out.txt", EACCES, R::None, "open#1=EACCES");
         row("disk full after a short write", "src.txt", "out.txt", ENOSPC, R::None,
             "write#1=short write#2=ENOSPC");

@@ -75,6 +75,10 @@
         <translation>The source file cannot be found.</translation>
     </message>
     <message>
+        <source>元のファイルにアクセスできません。</source>
+        <translation>The source file cannot be accessed.</translation>
+    </message>
+    <message>
         <source>元のファイルが通常のファイルではありません。</source>
         <translation>The source is not a regular file.</translation>
     </message>
@@ -85,6 +89,10 @@
     <message>
         <source>作成場所のフォルダがありません。</source>
         <translation>The folder for the dummy does not exist.</translation>
+    </message>
+    <message>
+        <source>作成場所のフォルダにアクセスできません。</source>
+        <translation>The folder for the dummy cannot be accessed.</translation>
     </message>
     <message>
         <source>作成場所がフォルダではありません。</source>

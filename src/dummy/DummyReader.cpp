@@ -1,23 +1,13 @@
 #include "DummyReader.h"
 
-#include "fs/FileError.h"
-#include "fs/FileStat.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
-#include "fs/UnixFile.h"
 #include "modMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTimeZone>
 #include <algorithm>
 #include <limits>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace
 {
@@ -161,54 +151,25 @@ std::optional<DummyInfo> parseDummy(QByteArrayView bytes, const QString &name, Q
 
 std::optional<DummyInfo> readDummy(const QString &path, QString &reason)
 {
-    // A look first, so that nothing but a regular file is ever opened.
-    const FileStat stat = probeFile(path);
-    if (!stat.exists || !stat.isFile) {
-        reason = stat.exists ? QStringLiteral("not a file") : systemReason(stat.error);
+    const std::optional<NativePath> native = NativePath::from(path);
+    if (!native) {
+        reason = refusedPathReason();
         return {};
     }
-    char buffer[DummyHeader::Size + 1];
-    qsizetype got = 0;
-#ifdef Q_OS_UNIX
-    const std::optional<QByteArray> name = systemPath(path);
-    const UnixFile file(
-        name ? ::open(name->constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1);
-    const int fd = file.fd();
-    if (fd < 0) {
-        if (!name) {
-            reason = refusedPathReason();
-            return {};
-        }
-        reason = systemReason(errno);
-        return {};
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) { // replaced since the look
+    const FileRead read = readRegularFile(*native, DummyHeader::Size);
+    switch (read.status) {
+    case FileRead::Status::Read:
+        return parseDummy(read.data, fileNameOf(path), reason);
+    case FileRead::Status::TooLarge:
+        reason = QStringLiteral("length %1").arg(read.size);
+        break;
+    case FileRead::Status::NotRegular:
         reason = QStringLiteral("not a file");
-        return {};
+        break;
+    case FileRead::Status::Missing:
+    case FileRead::Status::Failed:
+        reason = read.error.text();
+        break;
     }
-    while (got < qsizetype(sizeof buffer)) {
-        const ssize_t n = ::read(fd, buffer + got, sizeof buffer - size_t(got));
-        if (n == 0)
-            break;
-        if (n < 0 && errno != EINTR) {
-            reason = systemReason(errno);
-            return {};
-        }
-        got += qMax<ssize_t>(n, 0);
-    }
-    const qint64 length = qMax<qint64>(st.st_size, got);
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || (got = file.read(buffer, sizeof buffer)) < 0) {
-        reason = file.errorString();
-        return {};
-    }
-    const qint64 length = qMax<qint64>(file.size(), got);
-#endif
-    if (got > DummyHeader::Size) {
-        reason = QStringLiteral("length %1").arg(length);
-        return {};
-    }
-    return parseDummy(QByteArrayView(buffer, got), fileNameOf(path), reason);
+    return {};
 }

@@ -1,24 +1,12 @@
 #include "modMain.h"
 
-#include "fs/FileError.h"
-#include "fs/FileStat.h"
-#include "fs/PathCodec.h"
-#include "fs/UnixFile.h"
+#include "fs/FileSystem.h"
 #include "version.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTimeZone>
 #include <cstring>
 #include <stdexcept>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace
 {
@@ -43,90 +31,12 @@ QString folderOf(const QString &path)
     return folder.isEmpty() ? QDir::rootPath() : folder;
 }
 
-enum class NewFile { Created, NotCreated, NotWritten };
-
-// Creates path as a new file holding content; never opens anything that exists. A
-// file it created but could not fill is removed again. reason tells why it failed.
-NewFile createNewFile(const QString &path, const QByteArray &content, QString &reason)
-{
-    const std::optional<QByteArray> systemName = systemPath(path);
-    if (!systemName) {
-        reason = refusedPathReason();
-        return NewFile::NotCreated;
-    }
-#ifdef Q_OS_UNIX
-    const QByteArray &name = *systemName;
-    UnixFile file(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!file.isOpen()) {
-        reason = systemReason(errno);
-        return NewFile::NotCreated;
-    }
-    int error = file.writeAll(content);
-    if (const int closed = file.close(); closed && !error)
-        error = closed;
-    if (!error)
-        return NewFile::Created;
-    reason = systemReason(error);
-    ::unlink(name.constData());
-    return NewFile::NotWritten;
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        reason = file.errorString();
-        return NewFile::NotCreated;
-    }
-    bool written = file.write(content) == content.size();
-    file.close();
-    if (written && file.error() == QFileDevice::NoError)
-        return NewFile::Created;
-    reason = file.errorString();
-    file.remove();
-    return NewFile::NotWritten;
-#endif
-}
-
-// Anything at path, a dangling link included.
-bool isOccupied(const QString &path)
-{
-    const std::optional<QByteArray> name = systemPath(path);
-    if (!name)
-        return false;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    return ::lstat(name->constData(), &st) == 0;
-#else
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-#endif
-}
-
-// Whether the file at path is a regular file holding exactly record: only read, never
+// Whether the entry at path is a regular file holding exactly record: only read, never
 // followed through a link, and opened without waiting on a FIFO or device.
-bool holdsRecord(const QString &path, const QByteArray &record)
+bool holdsRecord(const NativePath &path, const QByteArray &record)
 {
-    const std::optional<QByteArray> name = systemPath(path);
-    if (!name)
-        return false;
-    QByteArray content(record.size() + 1, '\0');
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::lstat(name->constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != record.size())
-        return false;
-    const UnixFile file(
-        ::open(name->constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file.isOpen() || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    const qsizetype got = file.readAll(content.data(), content.size());
-#else
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink() || info.size() != record.size())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const qsizetype got = file.read(content.data(), content.size());
-#endif
-    return got == record.size() && content.startsWith(record);
+    const FileRead read = readRegularFile(path, record.size(), false);
+    return read.status == FileRead::Status::Read && read.data == record;
 }
 
 } // namespace
@@ -203,17 +113,20 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     };
     refuse(DummyRefusal::None, DummyMade);
     // One look at the source serves the test and the record.
-    const FileStat source = probeFile(SourcePath);
+    const std::optional<NativePath> sourcePath = NativePath::from(SourcePath);
+    const FileStat source = sourcePath ? lookAtFile(*sourcePath) : FileStat();
     if (!source.isFile || source.isHidden) {
-        return refuse(!source.exists   ? DummyRefusal::SourceMissing
-                      : !source.isFile ? DummyRefusal::SourceNotFile
-                                       : DummyRefusal::SourceHidden,
+        return refuse(source.error.isAccessDenied() ? DummyRefusal::SourceInaccessible
+                      : !source.exists              ? DummyRefusal::SourceMissing
+                      : !source.isFile              ? DummyRefusal::SourceNotFile
+                                                    : DummyRefusal::SourceHidden,
                       DummySourceMissing);
     }
     if (listed && (listed->size != source.size || listed->modifiedMSecs != source.modifiedMSecs))
         return refuse(DummyRefusal::SourceChanged, DummySourceChanged);
     // A NUL would end the name early and put the dummy elsewhere: no folder takes it.
-    if (!systemPath(DummyPath))
+    const std::optional<NativePath> dummy = NativePath::from(DummyPath);
+    if (!dummy)
         return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);
     const QByteArray record = DummyHeader::make(source.size, localWallClock(source.modifiedMSecs),
                                                 quint8(InitialLen), SizeAdd)
@@ -222,25 +135,26 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     // The create-new answers the folder and existence tests; when it fails, what is
     // there tells which. Whatever is at the path (a file, a hidden file, a folder, a
     // link, a file made meanwhile) is kept.
-    QString reason;
-    switch (createNewFile(DummyPath, record, reason)) {
-    case NewFile::Created:
+    SystemError error;
+    const NewFile made = createNewFile(*dummy, record, error);
+    if (made == NewFile::Created)
         return DummyMade;
-    case NewFile::NotCreated: {
-        if (isOccupied(DummyPath)) {
-            return refuse(holdsRecord(DummyPath, record) ? DummyRefusal::AlreadyMade
-                                                         : DummyRefusal::Exists,
+    if (made == NewFile::NotCreated) {
+        const FileStat entry = lookAtEntry(*dummy);
+        if (entry.exists) {
+            return refuse(holdsRecord(*dummy, record) ? DummyRefusal::AlreadyMade
+                                                      : DummyRefusal::Exists,
                           DummyExists);
         }
-        const FileStat folder = probeFile(folderOf(DummyPath));
+        // A folder on the way that this user may not search.
+        if (entry.error.isAccessDenied())
+            return refuse(DummyRefusal::FolderInaccessible, DummyFolderMissing);
+        const std::optional<NativePath> folderPath = NativePath::from(folderOf(DummyPath));
+        const FileStat folder = folderPath ? lookAtFile(*folderPath) : FileStat();
         if (!folder.exists)
             return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);
         if (!folder.isDir)
             return refuse(DummyRefusal::FolderNotFolder, DummyFolderMissing);
-        break;
     }
-    case NewFile::NotWritten:
-        break;
-    }
-    throw FileError(DummyPath, reason);
+    throw FileError(DummyPath, error);
 }

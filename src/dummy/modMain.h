@@ -78,14 +78,16 @@ enum : qint16 {
 // Why MakeDummy refused, in more detail than its result.
 enum class DummyRefusal : quint8 {
     None,
-    SourceMissing,   // -1
-    SourceNotFile,   // -1: a folder, FIFO, device or socket
-    SourceHidden,    // -1
-    FolderMissing,   // -2
-    FolderNotFolder, // -2: something else has the folder's name
-    Exists,          // -3
-    AlreadyMade,     // -3: what is there is the very record this make would write
-    SourceChanged,   // -4
+    SourceMissing,      // -1
+    SourceNotFile,      // -1: a folder, FIFO, device or socket
+    SourceHidden,       // -1
+    FolderMissing,      // -2
+    FolderNotFolder,    // -2: something else has the folder's name
+    Exists,             // -3
+    AlreadyMade,        // -3: what is there is the very record this make would write
+    SourceChanged,      // -4
+    SourceInaccessible, // -1: it may exist, but this user may not look at it
+    FolderInaccessible, // -2: likewise the folder
 };
 
 // The source's size and modified time (FileStat's) as the make list shows them.
@@ -96,15 +98,14 @@ struct ListedSource {
 
 // Writes the dummy for SourcePath as a new file at DummyPath.
 //
-// Returns 0 when written, -1 when SourcePath is not a visible regular file, -2 when
-// nothing exists at DummyPath's folder, -3 when something already exists at
-// DummyPath, -4 when listed is given and the source's size or modified time is no
-// longer the one listed (the record is made from that same look at the source).
-// refusal, when given, is told why (None when written); for -3 it is AlreadyMade when
-// the file there holds exactly the record this call would write. Nothing existing is
-// ever opened for writing. InitialLen is the prefix length the dummy was named with
-// (0..MaxPrefixLength, else std::invalid_argument) and SizeAdd whether its name
-// carries the size. Any other failure throws FileError and leaves no file behind. The
-// source is never opened.
+// Returns 0 when written, -1 when SourcePath is not a visible regular file (or cannot be
+// looked at), -2 when nothing exists at DummyPath's folder (or it cannot be looked at), -3 when
+// something already exists at DummyPath, -4 when listed is given and the source's size or modified
+// time is no longer the one listed (the record is made from that same look at the source). refusal,
+// when given, is told why (None when written); for -3 it is AlreadyMade when the file there holds
+// exactly the record this call would write. Nothing existing is ever opened for writing. InitialLen
+// is the prefix length the dummy was named with (0..MaxPrefixLength, else std::invalid_argument)
+// and SizeAdd whether its name carries the size. Any other failure throws FileError and leaves no
+// file behind. The source is never opened.
 qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int InitialLen, bool SizeAdd,
                  const std::optional<ListedSource> &listed = {}, DummyRefusal *refusal = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileError.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -13,7 +15,7 @@ struct FileStat {
     bool isHidden = false; // a dot name on Unix; hidden or system attribute on Windows
     qint64 size = 0;
     qint64 modifiedMSecs = 0; // since the epoch; the ends of the range for times beyond
-    int error = 0;            // why it does not exist, for systemReason
+    SystemError error;        // why it does not exist
 };
 
 // The local date and time of msecs since the epoch; 0001-01-01 00:00:00 or
@@ -22,7 +24,7 @@ struct FileStat {
 // formatting its fields makes no further time-zone conversion.
 QDateTime localWallClock(qint64 msecs);
 
-// A path that systemPath refuses (NUL in it) does not exist.
+// A path that systemPath refuses (NUL in it) does not exist. As lookAtFile (FileSystem.h).
 FileStat probeFile(const QString &path);
 
 // As probeFile, but throws FileError when path cannot be read or is refused.

@@ -20,6 +20,13 @@
 QByteArray encodePath(const QString &path);
 QString decodePath(QByteArrayView bytes);
 
+// The text of a file in the system's 8-bit encoding (the ANSI code page on Windows; on Unix
+// UTF-8, bytes that are not UTF-8 kept as decodePath keeps them) or, with utf8, in UTF-8.
+// Decoding loses nothing: a byte that is no part of a character becomes U+DC00 + byte.
+// Encoding writes what the encoding holds; check it by decoding again.
+QByteArray encodeSystemText(const QString &text, bool utf8);
+QString decodeSystemText(QByteArrayView bytes, bool utf8);
+
 // path encoded for a system call; nothing when it is empty or holds NUL, which would end
 // the name early and so name another file. A lone surrogate outside U+DC80..U+DCFF, which
 // no file name holds, is encoded as NUL and so refused too.

@@ -14,10 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#else
-#include <cerrno>
+#ifdef Q_OS_UNIX
 #include <csignal>
 #endif
 
@@ -64,11 +61,7 @@ struct Options {
 // Whether a look failed because this user may not look there, not because nothing is there.
 bool accessDenied(const FileStat &stat)
 {
-#ifdef Q_OS_WIN
-    return !stat.exists && stat.error == ERROR_ACCESS_DENIED;
-#else
-    return !stat.exists && (stat.error == EACCES || stat.error == EPERM);
-#endif
+    return !stat.exists && stat.error.isAccessDenied();
 }
 
 // The --check folder given, as the system opens it; why it is none when it is not a folder

@@ -20,12 +20,16 @@ QVariant refusalTip(const MakeItem &row)
     switch (row.Refusal) {
     case DummyRefusal::SourceMissing:
         return MakeList::tr("元のファイルが見つかりません。");
+    case DummyRefusal::SourceInaccessible:
+        return MakeList::tr("元のファイルにアクセスできません。");
     case DummyRefusal::SourceNotFile:
         return MakeList::tr("元のファイルが通常のファイルではありません。");
     case DummyRefusal::SourceHidden:
         return MakeList::tr("元のファイルが隠しファイルです。");
     case DummyRefusal::FolderMissing:
         return MakeList::tr("作成場所のフォルダがありません。");
+    case DummyRefusal::FolderInaccessible:
+        return MakeList::tr("作成場所のフォルダにアクセスできません。");
     case DummyRefusal::FolderNotFolder:
         return MakeList::tr("作成場所がフォルダではありません。");
     case DummyRefusal::Exists:

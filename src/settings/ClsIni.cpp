@@ -1,31 +1,12 @@
 #include "settings/ClsIni.h"
 
-#include "fs/FileError.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
-#include "fs/UnixFile.h"
-#include "settings/FileWrite.h"
 
 #include <QByteArrayView>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-#ifdef Q_OS_UNIX
-#include <QRandomGenerator>
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace
 {
@@ -69,22 +50,21 @@ int unitOf(Encoding encoding)
 }
 
 // A file that starts with a byte-order mark is in that mark's encoding and keeps it; any
-// other, a new one too, is in the ANSI code page, unless (on Windows) it is UTF-8 throughout
-// with characters beyond ASCII, as Notepad saves it. One file never mixes encodings.
+// other, a new one too, is in the ANSI code page, unless it is UTF-8 throughout with
+// characters beyond ASCII, as Notepad saves it (on Unix the code page is UTF-8). One file never
+// mixes encodings.
 Encoding encodingOf(QByteArrayView data)
 {
     if (data.startsWith("\xFF\xFE"))
         return Encoding::Utf16;
     if (data.startsWith("\xEF\xBB\xBF"))
         return Encoding::Utf8;
-#ifdef Q_OS_WIN
     if (std::any_of(data.begin(), data.end(), [](char c) { return uchar(c) >= 0x80; })) {
         QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
         const QString text = decode(data);
         if (!decode.hasError())
             return Encoding::Utf8;
     }
-#endif
     return Encoding::Ansi;
 }
 
@@ -97,27 +77,8 @@ QByteArray encodeText(const QString &text, Encoding encoding)
             bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
         return bytes;
     }
-#ifdef Q_OS_UNIX
-    return encodePath(text);
-#else
-    QStringEncoder encode(encoding == Encoding::Utf8 ? QStringConverter::Utf8
-                                                     : QStringConverter::System,
-                          QStringConverter::Flag::Stateless);
-    return encode(text);
-#endif
+    return encodeSystemText(text, encoding == Encoding::Utf8);
 }
-
-#ifndef Q_OS_UNIX
-// Whether bytes decode to text and back to the same bytes.
-bool decodesCleanly(QByteArrayView bytes, Encoding encoding, QString &text)
-{
-    QStringDecoder decode(
-        encoding == Encoding::Utf8 ? QStringConverter::Utf8 : QStringConverter::System,
-        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    text = decode(bytes);
-    return !decode.hasError() && encodeText(text, encoding) == bytes;
-}
-#endif
 
 // bytes as text. A byte that is no part of a character (in UTF-16 a last odd byte) becomes
 // the lone surrogate U+DC00 + byte, which no prefix takes and no save writes.
@@ -129,27 +90,7 @@ QString decodeText(QByteArrayView bytes, Encoding encoding)
             text += QChar(char16_t(uchar(bytes.at(at)) | uchar(bytes.at(at + 1)) << 8));
         return bytes.size() % 2 ? text + QChar(0xDC00 + uchar(bytes.back())) : text;
     }
-#ifdef Q_OS_UNIX
-    return decodePath(bytes);
-#else
-    if (decodesCleanly(bytes, encoding, text))
-        return text;
-    text.clear();
-    QString piece;
-    for (qsizetype at = 0; at < bytes.size();) {
-        qsizetype n = 1; // a character takes at most 4 bytes
-        while (n <= 4 &&
-               (at + n > bytes.size() || !decodesCleanly(bytes.sliced(at, n), encoding, piece)))
-            ++n;
-        if (n > 4) {
-            piece = QChar(0xDC00 + uchar(bytes.at(at)));
-            n = 1;
-        }
-        text += piece;
-        at += n;
-    }
-    return text;
-#endif
+    return decodeSystemText(bytes, encoding == Encoding::Utf8);
 }
 
 // Whether data holds the code unit c (ASCII) at pos.
@@ -316,173 +257,59 @@ enum class ReadResult { Read, Missing, Refused };
 
 // Reads the settings file into data. Only a regular file (links followed) of at most
 // kMaxFileSize bytes is read; nothing blocks on a FIFO or reads on from a device.
-#ifdef Q_OS_UNIX
-ReadResult readChecked(const QString &, const QByteArray &path, QByteArray &data, QString &reason)
-{
-    const UnixFile file(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat st;
-    if (!file.isOpen()) {
-        const int error = errno;
-        if (error == ENOENT && ::lstat(path.constData(), &st) != 0)
-            return ReadResult::Missing; // a dangling link is not missing
-        reason = error == ENOENT ? notRegularReason() : systemReason(error);
-        return ReadResult::Refused;
-    }
-    if (::fstat(file.fd(), &st) != 0) {
-        reason = systemReason(errno);
-        return ReadResult::Refused;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        reason = notRegularReason();
-        return ReadResult::Refused;
-    }
-    // Read to the end, or to one byte past the limit for a file that grows meanwhile.
-    data.resize(qMin<qint64>(st.st_size, kMaxFileSize) + 1);
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::read(file.fd(), data.data() + done, size_t(data.size() - done));
-        if (n == 0)
-            break;
-        if (n < 0 && errno != EINTR) {
-            reason = systemReason(errno);
-            return ReadResult::Refused;
-        }
-        done += qMax<ssize_t>(n, 0);
-        if (done == data.size() && done <= kMaxFileSize)
-            data.resize(qMin<qsizetype>(done * 2, kMaxFileSize + 1));
-    }
-    if (done > kMaxFileSize) {
-        reason = tooLargeReason();
-        return ReadResult::Refused;
-    }
-    data.truncate(done);
-    return ReadResult::Read;
-}
-#else
-ReadResult readChecked(const QString &name, const QByteArray &, QByteArray &data, QString &reason)
-{
-    const QFileInfo info(name);
-    if (!info.exists() && !info.isSymLink())
-        return ReadResult::Missing;
-    if (!info.isFile() || info.size() > kMaxFileSize) {
-        reason = info.isFile() ? tooLargeReason() : notRegularReason();
-        return ReadResult::Refused;
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = file.errorString();
-        return ReadResult::Refused;
-    }
-    data = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || data.size() > kMaxFileSize) {
-        reason = data.size() > kMaxFileSize ? tooLargeReason() : file.errorString();
-        data.clear();
-        return ReadResult::Refused;
-    }
-    return ReadResult::Read;
-}
-#endif
-
 ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 {
     data.clear();
-    const std::optional<QByteArray> path = systemPath(name);
+    const std::optional<NativePath> path = NativePath::from(name);
     if (!path) {
         reason = name.isEmpty() ? noNameReason() : refusedPathReason();
         return ReadResult::Refused;
     }
-    return readChecked(name, *path, data, reason);
+    FileRead read = readRegularFile(*path, kMaxFileSize);
+    switch (read.status) {
+    case FileRead::Status::Read:
+        data = std::move(read.data);
+        return ReadResult::Read;
+    case FileRead::Status::Missing:
+        return ReadResult::Missing;
+    case FileRead::Status::NotRegular:
+        reason = notRegularReason();
+        break;
+    case FileRead::Status::TooLarge:
+        reason = tooLargeReason();
+        break;
+    case FileRead::Status::Failed:
+        reason = read.error.text();
+        break;
+    }
+    return ReadResult::Refused;
 }
 
-// Replaces the file at name, which held old, with content, or leaves it as it was. Every
-// write, the flush to disk and the close are checked before the new file takes the old one's
-// place, with the old one's owner, mode and extended attributes. A file that cannot be
-// replaced so (its folder not writable, an attribute the new file cannot be given) is
-// written over in place. A read-only file (no write permission for the user, no write bit
-// at all, or the read-only attribute) is someone else's to change and is never written.
-#ifdef Q_OS_UNIX
-bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
-                 QString &reason)
+// Replaces the file at name, which held old, with content, or leaves it as it was
+// (FileSystem.h's replaceFile). Returns why not; empty when replaced.
+QString replaceFile(const QString &name, const QByteArray &old, const QByteArray &content)
 {
-    QByteArray target = *systemPath(name);
-    // Through a link, the file it points to is replaced, as an editor would do.
-    if (char *real = ::realpath(target.constData(), nullptr)) {
-        target = real;
-        std::free(real);
+    const Replaced replaced = replaceFile(*NativePath::from(name), old, content);
+    const QString reason = replaced.error.text();
+    switch (replaced.status) {
+    case Replaced::Status::Done:
+        return {};
+    case Replaced::Status::ReadOnly:
+        return readOnlyReason();
+    case Replaced::Status::AttributesLost:
+        return QCoreApplication::translate(
+                   "ClsIni", "保存しましたが、隠し属性・システム属性を戻せませんでした: %1")
+            .arg(reason);
+    case Replaced::Status::Damaged:
+        return reason + QCoreApplication::translate("ClsIni", "（元の内容に戻せませんでした: %1）")
+                            .arg(replaced.restoreError.text());
+    case Replaced::Status::Failed:
+        break;
     }
-    struct stat st;
-    const bool existed = ::stat(target.constData(), &st) == 0;
-    if (existed &&
-        ((st.st_mode & 0222) == 0 ||
-         (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0 && errno == EACCES))) {
-        reason = readOnlyReason();
-        return false;
-    }
-    const auto inPlace = [&] {
-        reason = writeInPlace(decodePath(target), old, content);
-        return reason.isEmpty();
-    };
-
-    QByteArray temp;
-    UnixFile file;
-    int error = 0;
-    for (int attempt = 0; !file.isOpen() && attempt < 100; ++attempt) {
-        temp = target + ".tmp" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        file.reset(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        error = file.isOpen() ? 0 : errno;
-        if (error != EEXIST)
-            break;
-    }
-    if (existed && (error == EACCES || error == EPERM))
-        return inPlace(); // the folder is not ours to write, the file is
-    if (error) {
-        reason = systemReason(error);
-        return false;
-    }
-    error = file.writeAll(content);
-    if (!error && existed && keepAttributes(target.constData(), st, file.fd()) != 0) {
-        file.close();
-        ::unlink(temp.constData());
-        return inPlace();
-    }
-    if (!error && ::fsync(file.fd()) != 0)
-        error = errno;
-    if (const int closed = file.close(); closed && !error)
-        error = closed;
-    if (!error && ::rename(temp.constData(), target.constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.constData());
-        reason = systemReason(error);
-        return false;
-    }
-    return true;
+    return replaced.restored
+               ? reason + QCoreApplication::translate("ClsIni", "（元の内容に戻しました。）")
+               : reason;
 }
-#else
-bool replaceFile(const QString &name, const QByteArray &old, const QByteArray &content,
-                 QString &reason)
-{
-    const QString native = QDir::toNativeSeparators(name);
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t *>(native.utf16()));
-    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (existed && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        reason = readOnlyReason();
-        return false;
-    }
-    QSaveFile file(name);
-    const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const bool written = opened && file.write(content) == content.size() && file.flush();
-    if (written && file.commit()) {
-        reason = existed ? keepAttributes(native, attributes) : QString();
-        return reason.isEmpty();
-    }
-    reason = file.errorString();
-    if (!existed || (opened && !written))
-        return false;
-    reason = writeInPlace(native, old, content);
-    return reason.isEmpty();
-}
-#endif
 
 } // namespace
 
@@ -551,7 +378,7 @@ bool ClsIni::PutIni(const QString &wkSection, const QList<QPair<QString, QString
         }
         data = withValue(data, wkSection, key, valueBytes);
     }
-    if (data != old && !replaceFile(IniName, old, data, m_lastError))
+    if (data != old && !(m_lastError = replaceFile(IniName, old, data)).isEmpty())
         return false;
     m_lastError.clear();
     return true;

@@ -1,23 +1,12 @@
 #include "settings/IniLocation.h"
 
-#include "fs/FileError.h"
-#include "fs/FileStat.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#else
-#include <QTemporaryFile>
-#include <qt_windows.h>
-#endif
 
 namespace
 {
@@ -37,18 +26,8 @@ QString joined(const QString &folder, const QString &name)
 
 bool isWritableFolder(const QString &folder)
 {
-    const FileStat stat = probeFile(folder);
-    if (!stat.exists || stat.isFile)
-        return false;
-#ifdef Q_OS_UNIX
-    // Permissions of the effective user, a read-only mount included; nothing is written.
-    const std::optional<QByteArray> name = systemPath(folder);
-    return name && ::faccessat(AT_FDCWD, name->constData(), W_OK | X_OK, AT_EACCESS) == 0;
-#else
-    // Access lists decide on Windows: try a file of our own, removed again at once.
-    QTemporaryFile probe(joined(folder, QStringLiteral("poronbo-XXXXXX.tmp")));
-    return probe.open();
-#endif
+    const std::optional<NativePath> path = NativePath::from(folder);
+    return path && isFolderWritable(*path);
 }
 
 bool isAppBundleFolder(const QString &folder)
@@ -141,35 +120,12 @@ QString settingsIniName()
     return name;
 }
 
-namespace
-{
-
-QString makeFolder(const QString &folder)
-{
-    if (probeFile(folder).exists)
-        return {};
-    const QString parent = QDir::toNativeSeparators(QFileInfo(folder).path());
-    if (parent != folder) {
-        if (QString reason = makeFolder(parent); !reason.isEmpty())
-            return reason;
-    }
-    const std::optional<QByteArray> name = systemPath(folder);
-    if (!name)
-        return refusedPathReason();
-#ifdef Q_OS_UNIX
-    if (::mkdir(name->constData(), 0777) != 0 && errno != EEXIST)
-        return systemReason(errno);
-#else
-    if (!CreateDirectoryW(reinterpret_cast<const wchar_t *>(folder.utf16()), nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS)
-        return systemReason(int(GetLastError()));
-#endif
-    return {};
-}
-
-} // namespace
-
 QString makeIniFolder(const QString &iniName)
 {
-    return makeFolder(QDir::toNativeSeparators(QFileInfo(iniName).path()));
+    const std::optional<NativePath> folder =
+        NativePath::from(QDir::toNativeSeparators(QFileInfo(iniName).path()));
+    if (!folder)
+        return refusedPathReason();
+    const SystemError error = makeFolders(*folder);
+    return error ? error.text() : QString();
 }
