@@ -59,32 +59,30 @@ private slots:
                  {"d/README", 7, "v1.0_", On, {"5", "v1(7).0_README", "7", ""}},
                  {"old.files/README", 1, "p", On, {"1", "pREADME(1)", "1", ""}},
                  {"d/big.bin", 1234567, "B", On, {"1", "Bbig(1,234,567).bin", "1234567", "bin"}},
-                 {"d/a", 1, "😀", Off, {"2", "😀a", "1", ""}}}) {
+                 {"d/a", 1, "😀", Off, {"2", "😀a", "1", ""}},
+                 // Sizes the record cannot keep whole: told on their cell, unless in the name.
+                 {"d/b", 0xFFFFFFFF, "", Off, {"6", "__退避__b", "4294967295", ""}},
+                 {"d/b", 1LL << 32, "", On, {"6", "__退避__b(4,294,967,296)", "4294967296", ""}},
+                 {"d/b", 1LL << 32, "", Off, {"6", "__退避__b", "4294967296", ""}}}) {
             m_list.clear();
             QCOMPARE(drop({file(source, size)}, {true, "", prefix, check}).added, 1);
             QStringList shown{QString::number(m_list.item(1).InitialLen)}; // FILE_NAME to TIMESTUMP
             for (int c = 2; c <= 5; ++c)
                 shown << m_list.data(m_list.index(0, c)).toString();
             QCOMPARE(shown, expected + QStringList{"3/5/24 9:04:07 AM"});
+            QCOMPARE(column(MakeColumn::SIZE, Qt::ToolTipRole)[0].contains("下位 32 ビット"),
+                     size > 0xFFFFFFFF && check == Off);
         }
         // A group separator a name cannot hold on some system is written ",".
-        const QLocale german(QLocale::German);
+        QList<std::tuple<QString, qint64, QString>> groups{
+            {".", 1234567, "(1.234.567)"},
+            {" ~", 10000, "(10 ~000)"},
+            {"\u00A0", 1000, "(1\u00A0000)"},
+            {"/", LLONG_MAX, "(9,223,372,036,854,775,807)"}};
         for (const QChar c : u"/\\:*?\"<>|\x01\x1F\x7F\x80\x9F")
-            QCOMPARE(SizeText(german, QString("'") + c).bracketed(1234).toString(), "(1,234)");
-        for (const auto &[group, size, expected] : QList<std::tuple<QString, qint64, QString>>{
-                 {".", 1234567, "(1.234.567)"},
-                 {"\u00A0", 1000, "(1\u00A0000)"},
-                 {" ~", 10000, "(10 ~000)"},
-                 {"/", LLONG_MAX, "(9,223,372,036,854,775,807)"}})
-            QCOMPARE(SizeText(german, group).bracketed(size).toString(), expected);
-        // A size the record cannot keep whole is told on its cell, unless the name keeps it.
-        for (const auto &[size, check] :
-             {std::pair{0xFFFFFFFFLL, Off}, {1LL << 32, On}, {1LL << 32, Off}}) {
-            m_list.clear();
-            drop({file("big", size)}, {true, "", "", check});
-            const QString tip = column(MakeColumn::SIZE, Qt::ToolTipRole)[0];
-            QCOMPARE(tip.contains("下位 32 ビット"), size > 0xFFFFFFFF && check == Off);
-        }
+            groups.append({QString("'") + c, 1234, "(1,234)"});
+        for (const auto &[group, size, expected] : groups)
+            QCOMPARE(SizeText(QLocale::German, group).bracketed(size).toString(), expected);
     }
 
     // Times outside the years 1 to 9999 are recorded as the nearer limit, listed so if no date.
