@@ -9,6 +9,9 @@
 namespace
 {
 
+// What no name on Windows holds besides control characters.
+constexpr QStringView NotInWindowsNames = u"\\/:*?\"<>|";
+
 bool isControl(QChar c)
 {
     return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
@@ -21,7 +24,7 @@ bool isControl(QChar c)
 bool hasBadNameCharacter(const QString &prefix)
 {
 #ifdef Q_OS_WIN
-    const QStringView bad = u"\\/:*?\"<>|";
+    const QStringView bad = NotInWindowsNames;
 #else
     const QStringView bad = u"/";
 #endif
@@ -58,9 +61,8 @@ bool isFullPath(const QString &folder)
 // character a name cannot hold on some system (a user may set any on Windows).
 static QString nameGroupSeparator(const QString &group)
 {
-    const QStringView bad = u"\\/:*?\"<>|";
-    const bool allowed = std::none_of(group.cbegin(), group.cend(), [&](QChar c) {
-        return isControl(c) || c.isSurrogate() || bad.contains(c);
+    const bool allowed = std::none_of(group.cbegin(), group.cend(), [](QChar c) {
+        return isControl(c) || c.isSurrogate() || NotInWindowsNames.contains(c);
     });
     return allowed ? group : QStringLiteral(",");
 }

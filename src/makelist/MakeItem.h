@@ -48,7 +48,8 @@ struct MakeItem {
     quint16 ExtLen = 0; // EXT: the source's extension, the last ExtLen characters of Tag
 
     QStringView ext() const { return QStringView(Tag).right(ExtLen); }
-    // FilePath + separator + FileName, unique in the list.
+    // FilePath + separator + FileName: the dummy's path, unique in the list as samePath
+    // compares paths.
     QString key() const
     {
 #ifdef Q_OS_WIN
