@@ -59,7 +59,7 @@ private slots:
                  {"d/README", 7, "v1.0_", On, {"5", "v1(7).0_README", "7", ""}},
                  {"old.files/README", 1, "p", On, {"1", "pREADME(1)", "1", ""}},
                  {"d/big.bin", 1234567, "B", On, {"1", "Bbig(1,234,567).bin", "1234567", "bin"}},
-                 {"d/a", 1, "😀", Off, {"2", "😀a", "1", ""}},
+                 {"d/a", 1, "😀~\u00A0", Off, {"4", "😀~\u00A0a", "1", ""}}, // after DEL and C1
                  // Sizes the record cannot keep whole: told on their cell, unless in the name.
                  {"d/b", 0xFFFFFFFF, "", Off, {"6", "__退避__b", "4294967295", ""}},
                  {"d/b", 1LL << 32, "", On, {"6", "__退避__b(4,294,967,296)", "4294967296", ""}},
@@ -216,8 +216,7 @@ private slots:
         // NUL ends the intake, keeping earlier rows. Spaces trimmed; a last-row stop is no cancel.
         QVERIFY_THROWS_EXCEPTION(FileError, drop({src, src + QChar(0) + "x"}, {true, "", "", On}));
         QVERIFY(!drop({src}, {false, path("o"), "  " + QString(255, 'x') + "  ", Off}).cancelled);
-        QCOMPARE(drop({src}, {true, "", "~\u00A0", Off}).added, 1); // after DEL and C1
-        QCOMPARE(m_list.count(), 3);
+        QCOMPARE(m_list.count(), 2);
         QCOMPARE(drop({src}, {true, "", "a:b", Off}).outcome == R::PrefixBadCharacter,
                  QDir::separator() == '\\');
 #ifdef Q_OS_WIN
