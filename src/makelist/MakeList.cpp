@@ -137,9 +137,15 @@ void MakeList::KeyIndex::place(quint64 entry)
     m_slots[i] = entry;
 }
 
+// Names are compared as the file system compares them: on Windows as NTFS does, each
+// UTF-16 unit upper-cased alone by the simple mapping (its upcase table; no locale rules,
+// "ß" stays itself) and "/" read as "\\"; on Unix as they are.
 #ifdef Q_OS_WIN
-// Names are compared as NTFS compares them: each UTF-16 unit upper-cased alone by the
-// simple mapping (its upcase table; no locale rules, "ß" stays itself), "/" read as "\".
+constexpr bool FoldedNames = true;
+#else
+constexpr bool FoldedNames = false;
+#endif
+
 static char16_t folded(QChar c)
 {
     const char32_t upper = QChar::toUpper(c.unicode());
@@ -148,6 +154,8 @@ static char16_t folded(QChar c)
 
 static size_t foldedHash(QStringView text, size_t seed)
 {
+    if constexpr (!FoldedNames)
+        return qHash(text, seed);
     thread_local QString buffer;
     buffer.resize(text.size());
     std::transform(text.cbegin(), text.cend(), buffer.begin(), [](QChar c) { return folded(c); });
@@ -156,21 +164,12 @@ static size_t foldedHash(QStringView text, size_t seed)
 
 bool samePath(QStringView a, QStringView b)
 {
+    if constexpr (!FoldedNames)
+        return a == b;
     return a.size() == b.size() &&
            std::equal(a.cbegin(), a.cend(), b.cbegin(),
                       [](QChar x, QChar y) { return x == y || folded(x) == folded(y); });
 }
-#else
-static size_t foldedHash(QStringView text, size_t seed)
-{
-    return qHash(text, seed);
-}
-
-bool samePath(QStringView a, QStringView b)
-{
-    return a == b;
-}
-#endif
 
 size_t MakeList::folderHash(const QString &folder)
 {
