@@ -146,11 +146,8 @@ private slots:
         QVERIFY(!child("Picture1")->isVisible());
         QCOMPARE(list()->currentIndex().row(), 0);
         const bool dialog = way.contains("O") || way.contains("追加");
-        QString names = "z.txt y x.txt w W";
-#ifdef Q_OS_WIN
-        if (dialog)
-            names.chop(2); // w and W are one file here, which the dialog names once
-#endif
+        // w and W are one file and one dummy on Windows: no collision, one row.
+        const QString names = QDir::separator() == '\\' ? "z.txt y x.txt w" : "z.txt y x.txt w W";
         QCOMPARE(column(MakeColumn::FILE_NAME).join(' ').remove("__退避__"), names);
         QVERIFY(m_messages.isEmpty());
         // A folder directly under the root added last: the dialog starts at the root.

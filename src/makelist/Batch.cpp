@@ -4,20 +4,16 @@
 #include "dummy/modMain.h"
 #include "fs/FileError.h"
 
-#include <QDir>
-
 void MakeAll(MakeList &list, BatchResult &result, const Progress &progress)
 {
     result = {};
     const int total = list.count();
-    const QChar separator = QDir::separator();
     for (int n = 1; n <= total; ++n) {
         const MakeItem &row = list.item(n);
-        const QString dummy = row.FilePath + separator + row.FileName;
         qint16 code = DummyMade;
         DummyRefusal refusal = DummyRefusal::None;
         try {
-            code = MakeDummy(row.Tag, dummy, row.InitialLen, row.SizeAdd,
+            code = MakeDummy(row.Tag, row.key(), row.InitialLen, row.SizeAdd,
                              ListedSource{row.Size, row.ModifiedMSecs}, &refusal);
         } catch (const FileError &e) {
             list.mark(n, QString());

@@ -33,12 +33,38 @@ struct IntakeResult {
     bool cancelled = false;
 };
 
+// A size in brackets as a name carries it: "(#,###)", with the locale's digits and the
+// group separator group, or "," when group holds a character a name cannot hold on some
+// system (a user may set any on Windows); "()" for 0.
+//
+// The locale's text of a number differs from that of another of as many digits only
+// in the digits, so the text of 10^(k-1) is kept for each count k and its digits are
+// replaced; a locale whose digits take two UTF-16 units is asked each time.
+class SizeText
+{
+public:
+    SizeText(const QLocale &locale, const QString &group);
+    // Valid until the next call.
+    QStringView bracketed(qint64 size);
+
+private:
+    static constexpr qsizetype MaxDigits = 19; // 10^18 is the largest power a qint64 holds
+    bool isDigit(QChar c) const { return c.unicode() == m_zero || c.unicode() == m_zero + 1; }
+    QString grouped(qint64 size) const;
+
+    QLocale m_locale;
+    QString m_localeGroup, m_group;
+    char16_t m_zero = 0; // 0 when the locale is asked each time
+    QString m_forms[MaxDigits];
+    QString m_text;
+};
+
 // Turns dropped paths into make-list rows named by options; the chosen folder is taken
 // without surrounding spaces, as it is saved. Paths is 1-based:
 // element 0 is not read. Paths whose dummy key is already listed are skipped; those
-// whose key another source holds are also counted as collisions. Texts
-// are formatted for locale. A path whose metadata cannot be read throws FileError;
-// rows taken in before it stay listed.
+// whose key another source holds (not the same path by samePath) are also counted as
+// collisions. Texts are formatted for locale, sizes in names grouped by its separator. A path whose
+// metadata cannot be read throws FileError; rows taken in before it stay listed.
 IntakeResult AddDroppedFiles(MakeList &list, const MakeOptions &options, const QStringList &Paths,
                              const QLocale &locale = QLocale::system(),
                              const Progress &progress = {});

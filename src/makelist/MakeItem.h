@@ -2,6 +2,7 @@
 
 #include "dummy/modMain.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -48,15 +49,9 @@ struct MakeItem {
     quint16 ExtLen = 0; // EXT: the source's extension, the last ExtLen characters of Tag
 
     QStringView ext() const { return QStringView(Tag).right(ExtLen); }
-    // FilePath + separator + FileName, unique in the list.
-    QString key() const
-    {
-#ifdef Q_OS_WIN
-        return FilePath + QLatin1Char('\\') + FileName;
-#else
-        return FilePath + QLatin1Char('/') + FileName;
-#endif
-    }
+    // FilePath + separator + FileName: the dummy's path, unique in the list as samePath
+    // compares paths.
+    QString key() const { return FilePath + QDir::separator() + FileName; }
 };
 // Rows are moved as bytes when the store grows; every member must allow that.
 Q_DECLARE_TYPEINFO(MakeItem, Q_RELOCATABLE_TYPE);

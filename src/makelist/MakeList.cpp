@@ -133,16 +133,6 @@ void MakeList::KeyIndex::renumber(const std::vector<int> &rows)
     }
 }
 
-void MakeList::KeyIndex::prefetch(size_t hash) const
-{
-#if defined(__GNUC__) || defined(__clang__)
-    if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[slotOf(quint32(hash))]);
-#else
-    Q_UNUSED(hash);
-#endif
-}
-
 void MakeList::KeyIndex::place(quint64 entry)
 {
     size_t i = slotOf(quint32(entry >> 32));
@@ -151,15 +141,49 @@ void MakeList::KeyIndex::place(quint64 entry)
     m_slots[i] = entry;
 }
 
+// Names are compared as the file system compares them: on Windows as NTFS does, each
+// UTF-16 unit upper-cased alone by the simple mapping (its upcase table; no locale rules,
+// "ß" stays itself) and "/" read as "\\"; on Unix as they are.
+#ifdef Q_OS_WIN
+constexpr bool FoldedNames = true;
+#else
+constexpr bool FoldedNames = false;
+#endif
+
+static char16_t folded(QChar c)
+{
+    const char32_t upper = QChar::toUpper(c.unicode());
+    return c == u'/' ? u'\\' : upper > 0xFFFF ? c.unicode() : char16_t(upper);
+}
+
+static size_t foldedHash(QStringView text, size_t seed)
+{
+    if constexpr (!FoldedNames)
+        return qHash(text, seed);
+    thread_local QString buffer;
+    buffer.resize(text.size());
+    std::transform(text.cbegin(), text.cend(), buffer.begin(), [](QChar c) { return folded(c); });
+    return qHash(QStringView(buffer), seed);
+}
+
+bool samePath(QStringView a, QStringView b)
+{
+    if constexpr (!FoldedNames)
+        return a == b;
+    return a.size() == b.size() &&
+           std::equal(a.cbegin(), a.cend(), b.cbegin(),
+                      [](QChar x, QChar y) { return x == y || folded(x) == folded(y); });
+}
+
 size_t MakeList::folderHash(const QString &folder)
 {
-    return qHash(QStringView(folder), QHashSeed::globalSeed());
+    return foldedHash(folder, QHashSeed::globalSeed());
 }
 
 // A name holds no separator, so folder and name together tell the key.
 size_t MakeList::keyHash(size_t folderHash, QStringView name)
 {
-    const quint64 hash = qHash(name, folderHash);
+    const quint64 hash = foldedHash(name, folderHash);
     return size_t(hash ^ (hash >> 32));
 }
 
@@ -228,26 +252,27 @@ size_t MakeList::Appender::hash(const QString &folder, QStringView name)
 
 const MakeItem *MakeList::Appender::find(const QString &folder, QStringView name)
 {
+    return find(folder, name, hash(folder, name));
+}
+
+const MakeItem *MakeList::Appender::find(const QString &folder, QStringView name, size_t hash)
+{
     const qsizetype listed = m_list.m_rows.size();
     const MakeItem *found = nullptr;
-    m_list.m_keys.contains(hash(folder, name), [&](qsizetype row) {
+    m_list.m_keys.contains(hash, [&](qsizetype row) {
         const MakeItem &item = row < listed ? m_list.m_rows.at(row) : m_rows.at(row - listed);
-        found = item.FileName == name && item.FilePath == folder ? &item : nullptr;
+        found = samePath(item.FileName, name) && samePath(item.FilePath, folder) ? &item : nullptr;
         return found != nullptr;
     });
     return found;
 }
 
-void MakeList::Appender::prefetch(const QString &folder, QStringView name)
-{
-    m_list.m_keys.prefetch(hash(folder, name));
-}
-
 void MakeList::Appender::add(MakeItem row)
 {
-    if (find(row.FilePath, row.FileName))
+    const size_t key = hash(row.FilePath, row.FileName);
+    if (find(row.FilePath, row.FileName, key))
         throw std::logic_error("make list key already in use");
-    m_list.m_keys.insert(hash(row.FilePath, row.FileName), m_list.m_rows.size() + m_rows.size());
+    m_list.m_keys.insert(key, m_list.m_rows.size() + m_rows.size());
     m_rows.append(std::move(row));
 }
 

@@ -7,6 +7,10 @@
 #include <QLocale>
 #include <vector>
 
+// Whether paths a and b name one file as the file system compares names: on Windows
+// without letter case and with "/" as "\\", on Unix character by character.
+bool samePath(QStringView a, QStringView b);
+
 // The one store of the make-list rows, shown through a table model with the
 // columns of MakeColumns.
 //
@@ -45,15 +49,15 @@ public:
         Appender(const Appender &) = delete;
         Appender &operator=(const Appender &) = delete;
 
-        // The row, listed or collected, whose key is folder + separator + name; null when none.
+        // The row, listed or collected, whose key is folder + separator + name as the
+        // file system compares them (samePath); null when none.
         const MakeItem *find(const QString &folder, QStringView name);
-        // Starts fetching the key's place in the index for a contains() soon after.
-        void prefetch(const QString &folder, QStringView name);
         void add(MakeItem row);
         void commit();
 
     private:
         size_t hash(const QString &folder, QStringView name);
+        const MakeItem *find(const QString &folder, QStringView name, size_t hash);
 
         MakeList &m_list;
         QList<MakeItem> m_rows; // numbered on in the list's key index
@@ -78,8 +82,9 @@ public:
 
 private:
     void changed(int row);
-    // 0-based row numbers by key hash, in open addressing with linear probing: each slot
-    // holds 32 bits of the hash above the row + 1 (0 is an empty slot).
+    // 0-based row numbers by the hash of the key as samePath compares it, in open
+    // addressing with linear probing: each slot holds 32 bits of the hash above the
+    // row + 1 (0 is an empty slot).
     class KeyIndex
     {
     public:
@@ -91,7 +96,6 @@ private:
         void insert(size_t hash, qsizetype row);
         // Renumbers each row r as rows[r], and drops it where that is negative.
         void renumber(const std::vector<int> &rows);
-        void prefetch(size_t hash) const;
 
     private:
         size_t slotOf(quint32 hash) const { return size_t((quint64(hash) * m_slots.size()) >> 32); }
