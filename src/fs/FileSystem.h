@@ -6,16 +6,23 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 #include <optional>
 #include <string>
 
 // The program's only door to the file system. Every operation takes a NativePath, made
 // once from the path as the program holds it; each failure is a SystemError.
 
+// NotInNames: what no name holds here besides control characters. FoldedNames: whether
+// names are compared without case here (on Windows as NTFS compares them).
 #ifdef Q_OS_WIN
 using NativeString = std::wstring; // \\?\ long form, taken exactly as written
+constexpr QStringView NotInNames = u"\\/:*?\"<>|";
+constexpr bool FoldedNames = true;
 #else
 using NativeString = QByteArray; // the name's bytes (PathCodec.h)
+constexpr QStringView NotInNames = u"/";
+constexpr bool FoldedNames = false;
 #endif
 
 class NativePath

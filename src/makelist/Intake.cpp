@@ -1,7 +1,8 @@
 #include "Intake.h"
 
 #include "MakeList.h"
-#include "fs/FileStat.h"
+#include "fs/FileSystem.h"
+#include "fs/PathInput.h"
 
 #include <QDir>
 #include <algorithm>
@@ -23,36 +24,14 @@ bool isControl(QChar c)
 // into another character.
 bool hasBadNameCharacter(const QString &prefix)
 {
-#ifdef Q_OS_WIN
-    const QStringView bad = NotInWindowsNames;
-#else
-    const QStringView bad = u"/";
-#endif
     for (qsizetype i = 0; i < prefix.size(); ++i) {
         const QChar c = prefix.at(i);
         if (c.isHighSurrogate() && i + 1 < prefix.size() && prefix.at(i + 1).isLowSurrogate())
             ++i;
-        else if (isControl(c) || c.isSurrogate() || bad.contains(c))
+        else if (isControl(c) || c.isSurrogate() || NotInNames.contains(c))
             return true;
     }
     return false;
-}
-
-// Whether folder names one place whatever the current folder is: on Windows "X:\..."
-// or "\\server\share" ("C:x" and "\x" lean on the current folder of a drive).
-bool isFullPath(const QString &folder)
-{
-#ifdef Q_OS_WIN
-    const auto separatorAt = [&](qsizetype i) {
-        return folder.size() > i && (folder.at(i) == u'\\' || folder.at(i) == u'/');
-    };
-    const char16_t drive = folder.isEmpty() ? 0 : folder.at(0).toUpper().unicode();
-    return (drive >= u'A' && drive <= u'Z' && folder.size() > 1 && folder.at(1) == u':' &&
-            separatorAt(2)) ||
-           (separatorAt(0) && separatorAt(1));
-#else
-    return folder.startsWith(QLatin1Char('/'));
-#endif
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "dummy/modMain.h"
 #include "fs/FileStat.h"
+#include "fs/FileSystem.h"
 #include "fs/PathCodec.h"
 
 #include <QHashFunctions>
@@ -141,14 +142,9 @@ void MakeList::KeyIndex::place(quint64 entry)
     m_slots[i] = entry;
 }
 
-// Names are compared as the file system compares them: on Windows as NTFS does, each
-// UTF-16 unit upper-cased alone by the simple mapping (its upcase table; no locale rules,
-// "ß" stays itself) and "/" read as "\\"; on Unix as they are.
-#ifdef Q_OS_WIN
-constexpr bool FoldedNames = true;
-#else
-constexpr bool FoldedNames = false;
-#endif
+// Names are compared as the file system compares them (FoldedNames): on Windows as NTFS
+// does, each UTF-16 unit upper-cased alone by the simple mapping (its upcase table; no locale
+// rules, "ß" stays itself) and "/" read as "\\"; on Unix as they are.
 
 static char16_t folded(QChar c)
 {
