@@ -1,3 +1,4 @@
+#include "fs/PathInput.h"
 #include "ui/CommandLine.h"
 #include "ui/Language.h"
 #include "ui/frmMain.h"

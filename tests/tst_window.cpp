@@ -1,4 +1,5 @@
 #include "fs/FileError.h"
+#include "fs/PathCodec.h"
 #include "testutil.h"
 #include "ui/CommandLine.h"
 #include "ui/MessageDialog.h"
@@ -392,7 +393,9 @@ private slots:
             QCOMPARE(int(requestedAction(int(argv.size()), argv.data())), int(action));
             for (QString &f : files)
                 f = QDir::toNativeSeparators(QDir::current().absoluteFilePath(f));
-            QCOMPARE(argumentFiles(QList<Argument>(argv.begin(), argv.end())), files);
+            QStringList given;
+            std::transform(argv.begin(), argv.end(), std::back_inserter(given), decodePath);
+            QCOMPARE(argumentFiles(given), files);
         }
     }
 

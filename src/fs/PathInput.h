@@ -1,12 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QUrl;
 
 // Every way a path comes in - an argument, a dropped or pasted URL, a dialog's choice, the
 // typed output folder - made into the path the system itself opens for it, with native
 // separators. Text from the system arrives decoded losslessly (decodePath).
+
+// The program's arguments as the system passes them, the program first, losslessly: on
+// Unix decoded from argv's bytes (decodePath), on Windows the UTF-16 command line's, argv
+// unused. Call after the application object is made, which takes Qt's own from argv.
+QStringList programArguments(int argc, const char *const *argv);
 
 // The full path a command-line argument names; empty for an empty argument. A relative one
 // is taken from the current folder as the system takes it: on Unix joined to it with ".."

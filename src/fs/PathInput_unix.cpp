@@ -40,6 +40,14 @@ QString trimmedSpaces(const QString &text)
 
 } // namespace
 
+QStringList programArguments(int argc, const char *const *argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << decodePath(argv[i]);
+    return arguments;
+}
+
 QString argumentPath(const QString &argument)
 {
     if (argument.isEmpty() || isFullPath(argument))

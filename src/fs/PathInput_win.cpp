@@ -1,5 +1,6 @@
 #include "PathInput.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QUrl>
 #include <qt_windows.h>
@@ -52,6 +53,11 @@ QString longName(const QString &path)
 }
 
 } // namespace
+
+QStringList programArguments(int, const char *const *)
+{
+    return QCoreApplication::arguments();
+}
 
 QString argumentPath(const QString &argument)
 {

@@ -3,7 +3,6 @@
 #include "dummy/DummyReader.h"
 #include "dummy/modMain.h"
 #include "fs/FileStat.h"
-#include "fs/PathCodec.h"
 #include "fs/PathInput.h"
 #include "info/StandardStream.h"
 #include "version.h"
@@ -14,9 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#ifdef Q_OS_UNIX
 #include <csignal>
-#endif
 
 namespace
 {
@@ -246,15 +243,7 @@ int main(int argc, char *argv[])
 #endif
 
     Options options;
-    // Arguments keep their bytes on Unix, as names that are not UTF-8 need.
-#ifdef Q_OS_WIN
-    const QStringList arguments = QCoreApplication::arguments();
-#else
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << decodePath(argv[i]);
-#endif
-    std::optional<int> status = parse(arguments, options, out, err);
+    std::optional<int> status = parse(programArguments(argc, argv), options, out, err);
     if (!status)
         status = report(options, out, err);
     out.flush();

@@ -16,20 +16,6 @@
 #include <qt_windows.h>
 #endif
 
-QList<Argument> programArguments(int argc, char **argv)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return QCoreApplication::arguments();
-#else
-    QList<Argument> arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QByteArray(argv[i]);
-    return arguments;
-#endif
-}
-
 namespace
 {
 
@@ -87,27 +73,6 @@ QList<Kind> argumentKinds(const QByteArrayList &arguments)
     return kinds;
 }
 
-// An argument's text, for telling its kind (options are ASCII), and as a path.
-[[maybe_unused]] QByteArray bytesOf(const QString &argument)
-{
-    return argument.toUtf8();
-}
-
-[[maybe_unused]] const QByteArray &bytesOf(const QByteArray &argument)
-{
-    return argument;
-}
-
-[[maybe_unused]] const QString &textOf(const QString &argument)
-{
-    return argument;
-}
-
-[[maybe_unused]] QString textOf(const QByteArray &argument)
-{
-    return decodePath(argument);
-}
-
 // Writes text to the standard output (or error), or shows it in a message box where no one
 // would see it: a Windows program started without a console or redirection. False when it
 // could not be written.
@@ -152,16 +117,16 @@ CommandAction requestedAction(int argc, const char *const *argv, QString *unknow
     return CommandAction::Run;
 }
 
-QStringList argumentFiles(const QList<Argument> &arguments)
+QStringList argumentFiles(const QStringList &arguments)
 {
-    QByteArrayList bytes;
-    for (const Argument &a : arguments)
-        bytes << bytesOf(a);
+    QByteArrayList bytes; // for telling each one's kind: options are ASCII
+    for (const QString &a : arguments)
+        bytes << encodePath(a);
     const QList<Kind> kinds = argumentKinds(bytes);
     QStringList files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (kinds[i] == Kind::File && !arguments[i].isEmpty()) // an empty one names no file
-            files << argumentPath(textOf(arguments[i]));
+            files << argumentPath(arguments[i]);
     }
     return files;
 }

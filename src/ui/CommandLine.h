@@ -1,24 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
 class frmMain;
 
-// One argument as the system passes it: UTF-16 text on Windows, bytes elsewhere.
-#ifdef Q_OS_WIN
-using Argument = QString;
-#else
-using Argument = QByteArray;
-#endif
-
 enum class CommandAction { Run, Help, Version, UnknownOption };
-
-// The program's arguments after Qt has taken its own (-platform and the like), the
-// program itself first. Call after the application object is made.
-QList<Argument> programArguments(int argc, char **argv);
 
 // -h/--help and -v/--version are the program's options; Qt's own (-platform, -style and
 // the like, with one dash or two) are left to Qt; any other argument starting with "-"
@@ -30,8 +17,8 @@ QList<Argument> programArguments(int argc, char **argv);
 CommandAction requestedAction(int argc, const char *const *argv, QString *unknown = nullptr);
 
 // Full paths of the files the arguments name (the program first), in their order, as
-// argumentPath gives them.
-QStringList argumentFiles(const QList<Argument> &arguments);
+// argumentPath gives them; arguments as programArguments gives them.
+QStringList argumentFiles(const QStringList &arguments);
 
 // Shows the help or the version text, or the usage for an unknown option, on the standard
 // output or error (a message box where there is none); returns the exit status: 0, 2 for
