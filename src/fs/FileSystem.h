@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <optional>
 #include <string>
@@ -101,3 +102,12 @@ bool isFolderWritable(const NativePath &folder);
 
 // What a path that NativePath refuses stands for: not found when empty, an invalid name else.
 SystemError refusedPathError(bool empty);
+
+// The folders installed programs live in: on Windows %ProgramFiles%, %ProgramFiles(x86)% and
+// %ProgramW6432% (any may be empty); elsewhere /usr, /opt and the others package managers fill.
+QStringList installRoots();
+
+// The per-user configuration folder, Qt's AppConfigLocation qt as the system means it: on
+// Unix but macOS with XDG_CONFIG_HOME and HOME read losslessly and a relative
+// XDG_CONFIG_HOME ignored (Qt decodes them with loss and takes a relative one); else qt.
+QString configHome(const QString &qt);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -402,4 +403,30 @@ bool isFolderWritable(const NativePath &folder)
     // Permissions of the effective user, a read-only mount included; nothing is written.
     return lookAtFile(folder).isDir &&
            ::faccessat(AT_FDCWD, folder.native().constData(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+QStringList installRoots()
+{
+    return {QStringLiteral("/usr"),  QStringLiteral("/opt"),  QStringLiteral("/bin"),
+            QStringLiteral("/sbin"), QStringLiteral("/snap"), QStringLiteral("/nix/store"),
+            QStringLiteral("/app")};
+}
+
+QString configHome(const QString &qt)
+{
+#ifdef Q_OS_MACOS
+    return qt;
+#else
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!qt.startsWith(generic))
+        return qt;
+    QString folder = decodePath(config);
+    if (!folder.startsWith(QLatin1Char('/'))) {
+        if (home.isEmpty())
+            return qt;
+        folder = decodePath(home) + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(folder) + qt.sliced(generic.size());
+#endif
 }

@@ -345,3 +345,14 @@ bool isFolderWritable(const NativePath &folder)
     return probe && own(CreateFileW(probe->native().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
+
+QStringList installRoots()
+{
+    return {qEnvironmentVariable("ProgramFiles"), qEnvironmentVariable("ProgramFiles(x86)"),
+            qEnvironmentVariable("ProgramW6432")};
+}
+
+QString configHome(const QString &qt)
+{
+    return qt;
+}

@@ -44,20 +44,9 @@ bool isAppBundleFolder(const QString &folder)
 
 bool isSystemFolder(const QString &folder)
 {
-#ifdef Q_OS_WIN
-    const QStringList roots{qEnvironmentVariable("ProgramFiles"),
-                            qEnvironmentVariable("ProgramFiles(x86)"),
-                            qEnvironmentVariable("ProgramW6432")};
-    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    const QStringList roots{QStringLiteral("/usr"),  QStringLiteral("/opt"),
-                            QStringLiteral("/bin"),  QStringLiteral("/sbin"),
-                            QStringLiteral("/snap"), QStringLiteral("/nix/store"),
-                            QStringLiteral("/app")};
-    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
+    const Qt::CaseSensitivity cs = FoldedNames ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const QString path = QDir::toNativeSeparators(folder);
-    for (QString root : roots) {
+    for (QString root : installRoots()) {
         while (root.size() > 1 && root.endsWith(QDir::separator()))
             root.chop(1);
         if (!root.isEmpty() && path.startsWith(root, cs) &&
@@ -85,24 +74,7 @@ QString chooseIniName(const IniPlaces &places,
 
 QString userConfigFolder()
 {
-    const QString qt = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    // Qt decodes the variables with loss, and takes a relative XDG_CONFIG_HOME, which
-    // the XDG rules say to ignore.
-    const QByteArray config = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
-    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!qt.startsWith(generic))
-        return qt;
-    QString folder = decodePath(config);
-    if (!folder.startsWith(QLatin1Char('/'))) {
-        if (home.isEmpty())
-            return qt;
-        folder = decodePath(home) + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(folder) + qt.sliced(generic.size());
-#else
-    return qt;
-#endif
+    return configHome(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 QString settingsIniName()

@@ -33,9 +33,9 @@ struct IniPlaces {
 QString chooseIniName(const IniPlaces &places,
                       const std::function<bool(const QString &folder)> &writable);
 
-// The per-user configuration folder (QStandardPaths::AppConfigLocation). On Unix
-// XDG_CONFIG_HOME and HOME are read through the path codec, so bytes that are not
-// UTF-8 are kept; a relative XDG_CONFIG_HOME is ignored.
+// The per-user configuration folder (QStandardPaths::AppConfigLocation, as configHome
+// takes it): on Unix XDG_CONFIG_HOME and HOME are read losslessly, bytes that are not
+// UTF-8 kept; a relative XDG_CONFIG_HOME is ignored.
 QString userConfigFolder();
 
 // The settings file of this process: decided on the first call (at start-up) from the
