@@ -5,9 +5,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -111,3 +114,8 @@ QStringList installRoots();
 // Unix but macOS with XDG_CONFIG_HOME and HOME read losslessly and a relative
 // XDG_CONFIG_HOME ignored (Qt decodes them with loss and takes a relative one); else qt.
 QString configHome(const QString &qt);
+
+// A device that hands the UTF-16 code units written to it to the Windows console that file
+// is (WriteConsoleW), which shows every character whatever its code page; nothing when file
+// is no console, or elsewhere.
+std::unique_ptr<QIODevice> consoleDevice(FILE *file);

@@ -430,3 +430,8 @@ QString configHome(const QString &qt)
     return QDir::cleanPath(folder) + qt.sliced(generic.size());
 #endif
 }
+
+std::unique_ptr<QIODevice> consoleDevice(FILE *)
+{
+    return nullptr;
+}

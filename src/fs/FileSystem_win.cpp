@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
+#include <io.h>
 #include <memory>
 #include <qt_windows.h>
 #include <string>
@@ -93,6 +94,34 @@ DWORD writeAll(HANDLE file, QByteArrayView data)
     }
     return 0;
 }
+
+// Writes the UTF-16 code units that QTextStream encodes to a console.
+class ConsoleDevice final : public QIODevice
+{
+public:
+    explicit ConsoleDevice(HANDLE console) : m_console(console) { open(WriteOnly | Unbuffered); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        const auto *units = reinterpret_cast<const wchar_t *>(data);
+        const qint64 count = size / 2;
+        for (qint64 done = 0; done < count;) {
+            DWORD chunk = DWORD(qMin<qint64>(count - done, 4096));
+            if (chunk > 1 && QChar::isHighSurrogate(units[done + chunk - 1]))
+                --chunk; // a character is not split
+            DWORD written = 0;
+            if (!WriteConsoleW(m_console, units + done, chunk, &written, nullptr) || !written)
+                return -1;
+            done += written;
+        }
+        return size;
+    }
+
+private:
+    HANDLE m_console;
+};
 
 } // namespace
 
@@ -355,4 +384,13 @@ QStringList installRoots()
 QString configHome(const QString &qt)
 {
     return qt;
+}
+
+std::unique_ptr<QIODevice> consoleDevice(FILE *file)
+{
+    const HANDLE handle = HANDLE(_get_osfhandle(_fileno(file)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+        return nullptr;
+    return std::make_unique<ConsoleDevice>(handle);
 }
