@@ -100,6 +100,9 @@ Replaced replaceFile(const NativePath &path, QByteArrayView old, QByteArrayView 
 // something else has its name).
 SystemError makeFolders(const NativePath &folder);
 
+// Makes the one folder, its parent being there. Nothing when something has its name already.
+SystemError makeFolder(const NativePath &folder);
+
 // Whether the current user may create files in folder: nothing is left behind.
 bool isFolderWritable(const NativePath &folder);
 

@@ -382,17 +382,8 @@ Replaced replaceFile(const NativePath &path, QByteArrayView old, QByteArrayView 
     return result;
 }
 
-SystemError makeFolders(const NativePath &folder)
+SystemError makeFolder(const NativePath &folder)
 {
-    if (lookAtEntry(folder).exists)
-        return {};
-    const QString parent = QDir::toNativeSeparators(QFileInfo(folder.path()).path());
-    if (parent != folder.path()) {
-        if (const std::optional<NativePath> up = NativePath::from(parent)) {
-            if (const SystemError error = makeFolders(*up))
-                return error;
-        }
-    }
     if (::mkdir(folder.native().constData(), 0777) != 0 && errno != EEXIST)
         return lastErrno();
     return {};

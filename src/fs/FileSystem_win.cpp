@@ -345,17 +345,8 @@ Replaced replaceFile(const NativePath &path, QByteArrayView old, QByteArrayView 
     return failed(SystemError::win32Code(error));
 }
 
-SystemError makeFolders(const NativePath &folder)
+SystemError makeFolder(const NativePath &folder)
 {
-    if (look(folder).exists)
-        return {};
-    const QString parent = QDir::toNativeSeparators(QFileInfo(folder.path()).path());
-    if (parent != folder.path()) {
-        if (const std::optional<NativePath> up = NativePath::from(parent)) {
-            if (const SystemError error = makeFolders(*up))
-                return error;
-        }
-    }
     if (!CreateDirectoryW(folder.native().c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS)
         return lastError();
