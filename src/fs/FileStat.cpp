@@ -47,9 +47,10 @@ QDateTime localWallClock(qint64 msecs)
 
 FileStat statFile(const QString &path)
 {
-    if (!path.isEmpty() && !NativePath::from(path))
+    const std::optional<NativePath> native = NativePath::from(path);
+    if (!native && !path.isEmpty())
         throw FileError(path, refusedPathReason());
-    FileStat result = probeFile(path);
+    const FileStat result = native ? lookAtFile(*native) : probeFile(path);
     if (!result.exists)
         throw FileError(path, result.error);
     return result;
