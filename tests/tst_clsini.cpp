@@ -217,6 +217,15 @@ private slots:
         if (regular)
             QFile::setPermissions(name, write | read);
         const QFile::Permissions mode = QFileInfo(name).permissions();
+#ifdef Q_OS_UNIX
+        struct stat st {
+        };
+        const auto bits = [&] {
+            return ::stat(qPrintable(name), &st) == 0 ? st.st_mode & 07777 : 0;
+        };
+        const mode_t sticky = regular ? bits() | S_ISVTX : 0; // bits QFile::Permissions lacks
+        QVERIFY(!regular || ::chmod(qPrintable(name), sticky) == 0);
+#endif
         const auto owner = std::pair(QFileInfo(name).ownerId(), QFileInfo(name).groupId());
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
         const QStringList entries = QDir(dir.path()).entryList(all);
@@ -249,6 +258,9 @@ private slots:
                  saved && entries.isEmpty() ? QStringList{"PORONBO.INI"} : entries);
         QCOMPARE(QFileInfo(name).isSymLink(), kind.contains("link"));
         QVERIFY(!regular || QFileInfo(name).permissions() == mode);
+#ifdef Q_OS_UNIX
+        QCOMPARE(regular ? bits() : 0, sticky);
+#endif
         QVERIFY(!regular ||
                 std::pair(QFileInfo(name).ownerId(), QFileInfo(name).groupId()) == owner);
         // Readable again, what could not be read is still never replaced.
