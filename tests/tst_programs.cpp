@@ -246,6 +246,9 @@ private slots:
                          QStringList{"-c", shell + to, info} + QStringList(5000, dummies[0]),
                          work)[0],
                      "1");
+        // An argument in bytes that are not UTF-8 (Shift-JIS) names the file it is.
+        const QString sjis = "cp P_b.txt $'P_\\x82\\xa0' && \"$0\" $'P_\\x82\\xa0'";
+        QCOMPARE(run("bash", {"-c", sjis, info}, work)[0], "0");
         // A name's control characters show on standard error as on standard output.
         QCOMPARE(run(info, {makeFile(work + "/a\nb", 3)}).value(2).count('\n'), 1);
 #endif
