@@ -152,14 +152,14 @@ static char16_t folded(QChar c)
     return c == u'/' ? u'\\' : upper > 0xFFFF ? c.unicode() : char16_t(upper);
 }
 
-static size_t foldedHash(QStringView text, size_t seed)
+static size_t foldedHash(QStringView text, size_t start)
 {
     if constexpr (!FoldedNames)
-        return qHash(text, seed);
+        return qHash(text, start);
     thread_local QString buffer;
     buffer.resize(text.size());
     std::transform(text.cbegin(), text.cend(), buffer.begin(), [](QChar c) { return folded(c); });
-    return qHash(QStringView(buffer), seed);
+    return qHash(QStringView(buffer), start);
 }
 
 bool samePath(QStringView a, QStringView b)
