@@ -5,6 +5,17 @@
 
 class QUrl;
 
+// text without the spaces (U+0020 only) at either end, as typed text is taken.
+inline QString TrimSpaces(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 // Every way a path comes in - an argument, a dropped or pasted URL, a dialog's choice, the
 // typed output folder - made into the path the system itself opens for it, with native
 // separators. Text from the system arrives decoded losslessly (decodePath).

@@ -28,16 +28,6 @@ QString withoutDotSegments(const QString &path)
     return out;
 }
 
-QString trimmedSpaces(const QString &text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 } // namespace
 
 QStringList programArguments(int argc, const char *const *argv)
@@ -82,7 +72,7 @@ bool isFullPath(const QString &path)
 
 QString typedFolderPath(const QString &typed)
 {
-    const QString folder = trimmedSpaces(typed);
+    const QString folder = TrimSpaces(typed);
     if (!isFullPath(folder))
         return typed;
     QString path = withoutDotSegments(folder);

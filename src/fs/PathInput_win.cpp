@@ -105,12 +105,7 @@ bool isFullPath(const QString &path)
 
 QString typedFolderPath(const QString &typed)
 {
-    qsizetype begin = 0, end = typed.size();
-    while (begin < end && typed.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && typed.at(end - 1) == QLatin1Char(' '))
-        --end;
-    const QString folder = typed.mid(begin, end - begin);
+    const QString folder = TrimSpaces(typed);
     if (isVerbatim(folder))
         return folder;
     if (!isFullPath(folder))

@@ -1,21 +1,11 @@
 #include "MakeOptions.h"
 
+#include "fs/PathInput.h"
 #include "settings/ClsIni.h"
 
 namespace
 {
 const QString Section = QStringLiteral("SYSTEM");
-}
-
-QString TrimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 MakeOptions LoadOptions(const ClsIni &ini)

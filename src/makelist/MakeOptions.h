@@ -34,6 +34,3 @@ MakeOptions LoadOptions(const ClsIni &ini);
 
 // Writes the four options at once, or none; false with the reason in ini.LastError().
 bool SaveOptions(ClsIni &ini, const MakeOptions &options);
-
-// Drops surrounding spaces (only spaces).
-QString TrimSpaces(const QString &text);
