@@ -113,8 +113,7 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
     };
     refuse(DummyRefusal::None, DummyMade);
     // One look at the source serves the test and the record.
-    const std::optional<NativePath> sourcePath = NativePath::from(SourcePath);
-    const FileStat source = sourcePath ? lookAtFile(*sourcePath) : FileStat();
+    const FileStat source = probeFile(SourcePath);
     if (!source.isFile || source.isHidden) {
         return refuse(source.error.isAccessDenied() ? DummyRefusal::SourceInaccessible
                       : !source.exists              ? DummyRefusal::SourceMissing
@@ -149,8 +148,7 @@ qint16 MakeDummy(const QString &SourcePath, const QString &DummyPath, int Initia
         // A folder on the way that this user may not search.
         if (entry.error.isAccessDenied())
             return refuse(DummyRefusal::FolderInaccessible, DummyFolderMissing);
-        const std::optional<NativePath> folderPath = NativePath::from(folderOf(DummyPath));
-        const FileStat folder = folderPath ? lookAtFile(*folderPath) : FileStat();
+        const FileStat folder = probeFile(folderOf(DummyPath));
         if (!folder.exists)
             return refuse(DummyRefusal::FolderMissing, DummyFolderMissing);
         if (!folder.isDir)

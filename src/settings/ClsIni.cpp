@@ -289,7 +289,10 @@ ReadResult readFile(const QString &name, QByteArray &data, QString &reason)
 // (FileSystem.h's replaceFile). Returns why not; empty when replaced.
 QString replaceFile(const QString &name, const QByteArray &old, const QByteArray &content)
 {
-    const Replaced replaced = replaceFile(*NativePath::from(name), old, content);
+    const std::optional<NativePath> path = NativePath::from(name);
+    if (!path)
+        return refusedPathReason();
+    const Replaced replaced = replaceFile(*path, old, content);
     const QString reason = replaced.error.text();
     switch (replaced.status) {
     case Replaced::Status::Done:
